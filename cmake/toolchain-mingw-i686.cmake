@@ -1,0 +1,20 @@
+# Cross build for Windows with MinGW-w64 (i686). The -posix compilers are
+# required: spdlog needs std::mutex and std::thread.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(SETUP_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${SETUP_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${SETUP_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${SETUP_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${SETUP_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Windows programs built here run through Wine, always in the build tree's
+# own prefix (see wine-run.sh), never in the user's.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
