@@ -14,8 +14,10 @@ shift
 
 WINEPREFIX=$prefix
 WINEDEBUG=${SETUP_WINEDEBUG:--all}
-# No Mono or Gecko: nothing here needs them, and Wine would offer to fetch them.
-WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko: nothing here needs them, and Wine would offer to fetch
+# them. No winedbg: a crashing program must end with a failure status, not
+# be caught by the debugger and reported as ending with 0.
+WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 unset DISPLAY WAYLAND_DISPLAY
 
