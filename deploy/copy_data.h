@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "base/win.h"
+
+// Copies every file at the top level of sourceFolder (sub-folders left out)
+// into targetFolder, which ends with a backslash, replacing files of the
+// same name. False when a file could not be copied, except one that another
+// program holds open, or when targetFolder is empty. Every file is attempted.
+bool CopyData(const std::string& sourceFolder, const std::string& targetFolder);
+
+// The same with the platform's file copy replaced, so that tests can make
+// it fail in ways the file system will not show.
+using CopyFileFunction = BOOL(WINAPI*)(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists);
+bool CopyData(const std::string& sourceFolder, const std::string& targetFolder, CopyFileFunction copyFile);

@@ -1,0 +1,20 @@
+#include "handle_mark.h"
+
+#include <vector>
+
+#include "base/unique_handle.h"
+
+namespace test {
+
+std::uintptr_t HandleHighMark() {
+  std::vector<ScopedHandle> events;
+  std::uintptr_t highest = 0;
+  for (int i = 0; i < 64; ++i) {
+    events.emplace_back(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const auto value = reinterpret_cast<std::uintptr_t>(events.back().Get());
+    if (value > highest) highest = value;
+  }
+  return highest;
+}
+
+}  // namespace test
