@@ -3,6 +3,7 @@
 #include "deploy/copy_failure.h"
 #include "deploy/folder_iterator.h"
 #include "deploy/path_file_name.h"
+#include "deploy/strip_trailing_backslashes.h"
 
 static_assert(ERROR_ACCESS_DENIED == 5 && ERROR_SHARING_VIOLATION == 32 && ERROR_LOCK_VIOLATION == 33,
               "ClassifyCopyFailure spells these codes out");
@@ -13,8 +14,9 @@ bool CopyData(const std::string& sourceFolder, const std::string& targetFolder) 
 
 bool CopyData(const std::string& sourceFolder, const std::string& targetFolder, CopyFileFunction copyFile) {
   // Without a target folder every destination would be a bare name in the
-  // current folder.
-  if (targetFolder.empty()) return false;
+  // current folder; without a source folder the listing would be that of the
+  // current drive's root.
+  if (targetFolder.empty() || StripTrailingBackslashes(sourceFolder).empty()) return false;
 
   bool result = true;
   FolderIterator files;

@@ -221,4 +221,16 @@ TEST_F(CopyDataTest, EmptyTargetFolderWritesNothingAnywhere) {
   EXPECT_TRUE(script.attempts.empty()) << "no copy is even attempted";
 }
 
+TEST_F(CopyDataTest, EmptySourceFolderCopiesNothing) {
+  // Only a failed look-up of the installer's own folder gives one; listing it
+  // would list the root of the current drive.
+  for (const std::string source : {"", "\\", "\\\\"}) {
+    CopyScript script{"", {}};
+    g_script = &script;
+    EXPECT_FALSE(CopyData(source, target_.Path(), &ScriptedCopy)) << source;
+    EXPECT_TRUE(script.attempts.empty()) << source;
+  }
+  EXPECT_TRUE(ListFolder(target_.Path()).empty());
+}
+
 }  // namespace
