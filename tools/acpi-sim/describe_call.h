@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "base/win.h"
+#include <oaidl.h>
+#include <oleauto.h>
+
+// The journal line of one call: the method's name and its arguments as
+// they arrived, in declared order (args holds them last first, as
+// Invoke receives them).
+std::string DescribeCall(const char* method, const VARIANTARG* args, unsigned count);
