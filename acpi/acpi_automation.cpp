@@ -1,0 +1,85 @@
+#include "acpi/acpi_automation.h"
+
+#include <cstdint>
+
+#include <objbase.h>
+#include <oleauto.h>
+
+#include "acpi/scoped_variant.h"
+
+namespace AcpiAutomation {
+
+HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName,
+                   int argCount, const VARIANT* args) {
+  if (dispatch == nullptr) return E_FAIL;
+  if (argCount < 0 || (argCount > 0 && args == nullptr) ||
+      static_cast<std::size_t>(argCount) > SIZE_MAX / sizeof(VARIANTARG)) {
+    return E_INVALIDARG;
+  }
+
+  DISPID dispid = DISPID_UNKNOWN;
+  LPOLESTR name = const_cast<LPOLESTR>(methodName);
+  HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &dispid);
+  if (FAILED(hr)) return hr;
+
+  // Invoke takes the arguments last to first.
+  VARIANTARG* reversed = nullptr;
+  if (argCount > 0) {
+    reversed = static_cast<VARIANTARG*>(::CoTaskMemAlloc(sizeof(VARIANTARG) * argCount));
+    if (reversed == nullptr) return E_OUTOFMEMORY;
+    for (int i = 0; i < argCount; ++i) reversed[argCount - 1 - i] = args[i];
+  }
+
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {reversed, nullptr, static_cast<UINT>(argCount), 0};
+  if ((flags & DISPATCH_PROPERTYPUT) != 0) {
+    params.rgdispidNamedArgs = &putId;
+    params.cNamedArgs = 1;
+  }
+  if (result != nullptr) ::VariantInit(result);
+
+  hr = dispatch->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr,
+                        nullptr);
+  ::CoTaskMemFree(reversed);
+  return hr;
+}
+
+HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG first, ULONG second,
+                         VARIANT* holder, ULONG* length) {
+  ScopedVariant result;
+  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(first), Ui4(second),
+                    VariantRef(holder), Ui4Ref(length));
+}
+
+HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector,
+                                 VARIANT* holder, ULONG* length) {
+  ScopedVariant result;
+  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(selector),
+                    VariantRef(holder), Ui4Ref(length));
+}
+
+VARIANT Ui4(ULONG value) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_UI4;
+  v.ulVal = value;
+  return v;
+}
+
+VARIANT Ui4Ref(ULONG* variable) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BYREF | VT_UI4;
+  v.pulVal = variable;
+  return v;
+}
+
+VARIANT VariantRef(VARIANT* holder) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BYREF | VT_VARIANT;
+  v.pvarVal = holder;
+  return v;
+}
+
+}  // namespace AcpiAutomation

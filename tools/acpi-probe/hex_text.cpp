@@ -1,0 +1,71 @@
+#include "tools/acpi-probe/hex_text.h"
+
+#include <cstdio>
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseNumber(const std::string& text) {
+  std::size_t at = 0;
+  std::uint64_t base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    at = 2;
+  }
+  if (at == text.size()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (; at < text.size(); ++at) {
+    const int digit = HexDigit(text[at]);
+    if (digit < 0 || static_cast<std::uint64_t>(digit) >= base) return std::nullopt;
+    value = value * base + static_cast<std::uint64_t>(digit);
+    if (value > 0xffffffffull) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  int high = -1;
+  for (char c : text) {
+    if (c == ' ' || c == ',' || c == ':' || c == '\t') {
+      if (high >= 0) return std::nullopt;
+      continue;
+    }
+    const int digit = HexDigit(c);
+    if (digit < 0) return std::nullopt;
+    if (high < 0) {
+      high = digit;
+    } else {
+      bytes.push_back(static_cast<std::uint8_t>(high * 16 + digit));
+      high = -1;
+    }
+  }
+  if (high >= 0) return std::nullopt;
+  return bytes;
+}
+
+std::string FormatHexBytes(const std::uint8_t* bytes, std::size_t count) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(count * 3);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i != 0) text += ' ';
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0f];
+  }
+  return text;
+}
+
+std::string FormatWord(std::uint64_t value, int digits) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "0x%0*llx", digits, static_cast<unsigned long long>(value));
+  return text;
+}
