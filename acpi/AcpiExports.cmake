@@ -27,3 +27,29 @@ function(setup_link_acpi_exports target)
   endif()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
 endfunction()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SETUP_ARCH x86_64)
+else()
+  set(SETUP_ARCH i686)
+endif()
+
+# setup_acpi_export_table(<var>): the export table every such executable
+# must carry, as "ordinal:name|...", for check_export_table.cmake.
+function(setup_acpi_export_table var)
+  set(table "")
+  set(ordinal 0)
+  foreach(entry IN ITEMS
+      AcpiCallMethod@12 AcpiGGrp@12 AcpiGetItem@8 AcpiGetItemBuffer@16 AcpiGetItemEx@12
+      AcpiInit@0 AcpiMbif@8 AcpiSetItem@12 AcpiSetItemBuffer@16)
+    math(EXPR ordinal "${ordinal} + 1")
+    if(SETUP_ARCH STREQUAL "x86_64")
+      string(REGEX REPLACE "@[0-9]+$" "" entry ${entry})
+    else()
+      set(entry _${entry})
+    endif()
+    list(APPEND table "${ordinal}:${entry}")
+  endforeach()
+  list(JOIN table "|" table)
+  set(${var} "${table}" PARENT_SCOPE)
+endfunction()

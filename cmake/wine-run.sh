@@ -50,6 +50,10 @@ boot
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
+# Programs started from Windows inherit this file as their standard error,
+# and with it Wine's debug output: tests that trace a child read it here.
+SETUP_WINE_STDERR=$err
+export SETUP_WINE_STDERR
 status=0
 wine "$@" <&0 >"$out" 2>"$err" || status=$?
 cat "$out"

@@ -1,0 +1,273 @@
+#include "installation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "base/unique_handle.h"
+
+#include <shlobj.h>
+
+namespace e2e {
+namespace {
+
+constexpr char kCaption[] = "Ventaro Setup";
+constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
+constexpr char kRelaySettings[] = "Software\\Wine\\Debug";
+
+// The build gives Unix paths; Wine sees the Unix root as drive Z:.
+std::string FromUnixPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return "Z:" + path;
+}
+
+std::string ProgramFiles() {
+  char folder[MAX_PATH] = {};
+  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::string(folder) + "\\";
+}
+
+void CopyOrFail(const std::string& from, const std::string& to) {
+  ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << ": " << ::GetLastError();
+}
+
+DWORD RunAndWait(const std::string& commandLine) {
+  std::string buffer = commandLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+    ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
+    return ~0u;
+  }
+  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  return code;
+}
+
+std::uint64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+// The lines of text after the first `from` bytes of a file, CR LF or LF.
+std::vector<std::string> LinesFrom(const std::string& path, std::uint64_t from) {
+  const std::string content = test::ReadFileContent(path);
+  std::vector<std::string> lines;
+  std::size_t start = from <= content.size() ? static_cast<std::size_t>(from) : content.size();
+  while (start < content.size()) {
+    std::size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// "[2024-05-06 07:08:09.123] [setup.exe] [debug] text" gives "text".
+std::string LogMessage(const std::string& line) {
+  const std::string prefix = "] [setup.exe] [debug] ";
+  const std::size_t at = line.find(prefix);
+  EXPECT_TRUE(line.size() > 25 && line[0] == '[' && at == 24) << "not a log line: " << line;
+  return at == std::string::npos ? line : line.substr(at + prefix.size());
+}
+
+// `Call user32.MessageBoxA(00000000,140009010 "text",140009000 "caption",00000000) ret=…`
+// gives `00000000,"text","caption",00000000`.
+std::string MessageBoxArguments(const std::string& line) {
+  const std::string call = "Call user32.MessageBoxA(";
+  std::string arguments = line.substr(line.find(call) + call.size());
+  arguments = arguments.substr(0, arguments.rfind(") ret="));
+  std::string result;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    // Drop the pointer printed before each string.
+    if (arguments[i] != '"' && (i == 0 || arguments[i - 1] == ',')) {
+      const std::size_t blank = arguments.find(" \"", i);
+      const std::size_t comma = arguments.find(',', i);
+      if (blank != std::string::npos && blank < comma) i = blank + 1;
+    }
+    result += arguments[i];
+  }
+  return result;
+}
+
+// Restores an environment variable of this process on destruction.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    char buffer[4096];
+    DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (n > 0 && n < sizeof buffer) old_ = std::string(buffer, n);
+    ::SetEnvironmentVariableA(name, value);
+  }
+  ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace
+
+std::string SettingBox(const std::string& text) { return "00000000,\"" + text + "\",\"" + kCaption + "\",00000000"; }
+
+Installation::Installation() {
+  const std::string name = test::UniqueName("E2E");
+  serviceName_ = "VentaroE2E" + name;
+  installPath_ = "VentaroE2E\\" + name;
+  registryKey_ = "SOFTWARE\\VentaroE2E\\" + name;
+  settings = {{"ServiceName", serviceName_},
+              {"InstallPath", installPath_},
+              {"RegistryKey", registryKey_},
+              {"Execution", "fansvc.exe"},
+              {"version", "1.2.0.8"}};
+
+  CopyOrFail(FromUnixPath(SETUP_EXE), payload_ / "setup.exe");
+  CopyOrFail(FromUnixPath(SAMPLE_SERVICE_EXE), payload_ / "fansvc.exe");
+  test::WriteFileContent(payload_ / "fan.dll", "library");
+  test::WriteFileContent(payload_ / "readme.txt", "notes");
+  ::CreateDirectoryA((payload_ / "data").c_str(), nullptr);
+  test::WriteFileContent(payload_ / "data\\table.bin", "nested");
+}
+
+Installation::~Installation() {
+  RunAndWait("\"" + (sim_ ? (*sim_ / "acpi-sim.exe") : FromUnixPath(ACPI_SIM_EXE)) + "\" /UnregServer");
+  ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), DELETE));
+  if (service) ::DeleteService(service.Get());
+  ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, registryKey_.c_str());
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, registryKey_.c_str());
+  test::RemoveTree(InstallRoot());
+}
+
+void Installation::UseMachine(const std::optional<std::string>& profile) {
+  sim_.emplace();
+  CopyOrFail(FromUnixPath(ACPI_SIM_EXE), *sim_ / "acpi-sim.exe");
+  if (profile) test::WriteFileContent(*sim_ / "acpi-sim.ini", *profile);
+  ASSERT_EQ(RunAndWait("\"" + (*sim_ / "acpi-sim.exe") + "\" /RegServer"), 0u);
+}
+
+void Installation::UseNoServer() {
+  ASSERT_EQ(RunAndWait("\"" + FromUnixPath(ACPI_SIM_EXE) + "\" /UnregServer"), 0u);
+}
+
+RunResult Installation::Run() {
+  std::string ini = "[Common]\r\n";
+  for (const auto& setting : settings) {
+    if (setting.second) ini += setting.first + "=" + *setting.second + "\r\n";
+  }
+  test::WriteFileContent(payload_ / "setup.ini", ini);
+
+  // Wine traces the calls named in RelayInclude of a program started with
+  // WINEDEBUG=+relay into the standard error it inherited from us.
+  const char* stderrPath = std::getenv("SETUP_WINE_STDERR");
+  EXPECT_NE(stderrPath, nullptr) << "run through cmake/wine-run.sh to observe message boxes";
+  const std::string trace = stderrPath ? FromUnixPath(stderrPath) : "";
+  HKEY relay = nullptr;
+  ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &relay, nullptr);
+  ScopedRegKey relayKey(relay);
+  const char include[] = "user32.MessageBoxA";
+  ::RegSetValueExA(relay, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
+
+  const std::uint64_t logStart = FileSize(kLogFile);
+  const std::uint64_t traceStart = trace.empty() ? 0 : FileSize(trace);
+  RunResult result;
+  {
+    ScopedEnvironment winedebug("WINEDEBUG", "+relay");
+    result.exitCode = RunAndWait("\"" + (payload_ / "setup.exe") + "\"");
+  }
+  ::RegDeleteValueA(relay, "RelayInclude");
+
+  for (const std::string& line : LinesFrom(kLogFile, logStart)) result.lines.push_back(LogMessage(line));
+  if (!trace.empty()) {
+    for (const std::string& line : LinesFrom(trace, traceStart)) {
+      if (line.find("Call user32.MessageBoxA(") != std::string::npos) {
+        result.messageBoxes.push_back(MessageBoxArguments(line));
+      }
+    }
+  }
+  return result;
+}
+
+std::string Installation::InstallRoot() const { return ProgramFiles() + installPath_ + "\\"; }
+
+std::string Installation::TargetFolder(const std::string& version) const {
+  return InstallRoot() + (version.empty() ? "" : version + "\\");
+}
+
+std::optional<RegValue> Installation::ReadValue(const std::string& name) const {
+  ScopedRegKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, registryKey_.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  RegValue value;
+  DWORD size = 0;
+  if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  value.data.resize(size);
+  ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value.data[0]), &size);
+  value.data.resize(size);
+  return value;
+}
+
+void Installation::WriteValue(const std::string& name, DWORD type, const std::string& data) {
+  ScopedRegKey key;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, registryKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.Receive(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExA(key.Get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+            ERROR_SUCCESS);
+}
+
+bool Installation::ServiceExists() const {
+  ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), SERVICE_QUERY_CONFIG));
+  return service.IsValid();
+}
+
+std::string Installation::ServiceBinaryPath() const {
+  ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), SERVICE_QUERY_CONFIG));
+  if (!service) return {};
+  DWORD needed = 0;
+  ::QueryServiceConfigA(service.Get(), nullptr, 0, &needed);
+  std::vector<char> buffer(needed);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+  if (!::QueryServiceConfigA(service.Get(), config, needed, &needed)) return {};
+  return config->lpBinaryPathName;
+}
+
+void Installation::CreateService() const {
+  ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const std::string binary = "\"" + FromUnixPath(SAMPLE_SERVICE_EXE) + "\"";
+  ScopedServiceHandle service(::CreateServiceA(manager.Get(), serviceName_.c_str(), serviceName_.c_str(),
+                                               SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                               SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
+                                               nullptr, nullptr));
+  ASSERT_TRUE(service.IsValid()) << ::GetLastError();
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  ScopedFindHandle find(::FindFirstFileA((folder + "*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    names.push_back(name + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
+  } while (::FindNextFileA(find.Get(), &data));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace e2e

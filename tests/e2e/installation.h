@@ -1,0 +1,81 @@
+#pragma once
+
+// One whole installation as a person would run it: a payload folder with
+// setup.exe, setup.ini, the sample service and a few more files; the ACPI
+// simulator registered with a chosen machine profile; setup.exe run as a
+// process; and what it left behind read back from the log, the registry,
+// the program-files folder and the service manager. Every name is unique to
+// the object, and everything it made is removed on destruction.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/win.h"
+#include "support/scratch.h"
+
+namespace e2e {
+
+struct RunResult {
+  DWORD exitCode = 0;
+  // This run's log lines, message text only, in order.
+  std::vector<std::string> lines;
+  // This run's message boxes as Wine's relay trace shows MessageBoxA's
+  // arguments: owner, "text", "caption", style.
+  std::vector<std::string> messageBoxes;
+};
+
+// The arguments a setting's message box is shown with.
+std::string SettingBox(const std::string& text);
+
+struct RegValue {
+  DWORD type = 0;
+  std::string data;  // the raw bytes
+};
+
+class Installation {
+ public:
+  Installation();
+  ~Installation();
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
+
+  // setup.ini's [Common] keys; nullopt leaves the key out. Written by Run.
+  std::map<std::string, std::optional<std::string>> settings;
+
+  // Registers a copy of the simulator whose profile is the given text (no
+  // profile file for nullopt: the default fan-control machine).
+  void UseMachine(const std::optional<std::string>& profile = std::nullopt);
+  // Leaves "tavriCom.axdata" unregistered.
+  void UseNoServer();
+
+  RunResult Run();
+
+  const std::string& Payload() const { return payload_.Path(); }
+  const std::string& ServiceName() const { return serviceName_; }
+  const std::string& InstallPath() const { return installPath_; }  // no trailing backslash
+  const std::string& RegistryKey() const { return registryKey_; }
+  // The program-files folder, then InstallPath and a backslash.
+  std::string InstallRoot() const;
+  // InstallRoot(), then the version and a backslash (none for an empty one).
+  std::string TargetFolder(const std::string& version) const;
+
+  std::optional<RegValue> ReadValue(const std::string& name) const;
+  void WriteValue(const std::string& name, DWORD type, const std::string& data);
+  bool ServiceExists() const;
+  std::string ServiceBinaryPath() const;
+  // Registers the service as an earlier installation would have.
+  void CreateService() const;
+
+ private:
+  std::string serviceName_, installPath_, registryKey_;
+  test::ScratchFolder payload_;
+  std::optional<test::ScratchFolder> sim_;
+};
+
+// Every file at the top level of a folder, sorted; sub-folders end in '\'.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+}  // namespace e2e

@@ -1,0 +1,202 @@
+// Whole runs of the real setup.exe against the ACPI simulator and the
+// sample service, checked as a person would check them.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "installation.h"
+
+#include <shlobj.h>
+
+namespace e2e {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Profile(const std::string& featureWord) { return "[Mbif]\r\nFeatureWord=" + featureWord + "\r\n"; }
+
+// REG_SZ holding the text and its terminating NUL, nothing more.
+void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(value->data, text + std::string(1, '\0'));
+}
+
+// What a first installation of 1.2.0.8 logs, in order.
+Lines FreshInstallLines(const Installation& setup, const std::string& feature = "0x00000302") {
+  return {"main: feature = " + feature,
+          "main: targetVer = 1.2.0.8",
+          "main: currentVer = ",
+          "main: MakeTargetFolder path = " + setup.TargetFolder("1.2.0.8"),
+          "ExecuteCommand: CreateProcessA...",
+          "main: RegisterService: bSuccess = true"};
+}
+
+void ExpectInstalled(const Installation& setup, const std::string& version) {
+  const std::string target = setup.TargetFolder(version);
+  EXPECT_EQ(ListFolder(target), (Lines{"fan.dll", "fansvc.exe", "readme.txt", "setup.exe", "setup.ini"}));
+  ExpectText(setup.ReadValue("Version"), version);
+  ExpectText(setup.ReadValue("Path"), target);
+  EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
+}
+
+void ExpectNothingInstalled(const Installation& setup) {
+  EXPECT_FALSE(setup.ReadValue("Version"));
+  EXPECT_FALSE(setup.ReadValue("Path"));
+  EXPECT_FALSE(setup.ServiceExists());
+}
+
+TEST(Installation, FirstRunInstallsAndSecondFindsNothingToDo) {
+  Installation setup;
+  setup.UseMachine();
+
+  RunResult first = setup.Run();
+  EXPECT_EQ(first.exitCode, 0u);
+  EXPECT_EQ(first.lines, FreshInstallLines(setup));
+  EXPECT_TRUE(first.messageBoxes.empty());
+  ExpectInstalled(setup, "1.2.0.8");
+
+  RunResult second = setup.Run();
+  EXPECT_EQ(second.exitCode, 0u);
+  EXPECT_EQ(second.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.8",
+                                 "main: currentVer = 1.2.0.8"}));
+  ExpectInstalled(setup, "1.2.0.8");
+}
+
+struct GateCase {
+  const char* word;
+  bool admitted;
+};
+
+TEST(Installation, FeatureGateLooksAtBitsEightToFifteenOnly) {
+  for (const GateCase& c : {GateCase{"0x000001FF", false}, GateCase{"0xFFFF00FF", false},
+                            GateCase{"0x00000200", true}, GateCase{"0x0000FF00", true}}) {
+    SCOPED_TRACE(c.word);
+    Installation setup;
+    setup.UseMachine(Profile(c.word));
+    RunResult run = setup.Run();
+    std::string logged = "main: feature = 0x" + std::string(c.word + 2);
+    for (char& ch : logged) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (c.admitted) {
+      EXPECT_EQ(run.exitCode, 0u);
+      EXPECT_EQ(run.lines, FreshInstallLines(setup, logged.substr(logged.find("0x"))));
+      ExpectInstalled(setup, "1.2.0.8");
+    } else {
+      // An early end: the line is in the file although the log was never closed.
+      EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
+      EXPECT_EQ(run.lines, Lines{logged});
+      ExpectNothingInstalled(setup);
+      EXPECT_FALSE(test::FolderExists(setup.InstallRoot()));
+    }
+  }
+}
+
+TEST(Installation, WithoutTheServerTheMachineIsRefused) {
+  Installation setup;
+  setup.UseNoServer();
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
+  EXPECT_EQ(run.lines, Lines{"main: feature = 0x00000000"});
+  ExpectNothingInstalled(setup);
+}
+
+TEST(Installation, SameVersionIsInstalledAgainOnlyWithoutTheService) {
+  Installation setup;
+  setup.UseMachine();
+  setup.WriteValue("Version", REG_SZ, std::string("1.2.0.8", 8));
+
+  setup.CreateService();
+  RunResult present = setup.Run();
+  EXPECT_EQ(present.exitCode, 0u);
+  EXPECT_EQ(present.lines.back(), "main: currentVer = 1.2.0.8");
+  EXPECT_FALSE(test::FolderExists(setup.TargetFolder("1.2.0.8")));
+  EXPECT_FALSE(setup.ReadValue("Path"));
+
+  Installation again;
+  again.UseMachine();
+  again.WriteValue("Version", REG_SZ, std::string("1.2.0.8", 8));
+  RunResult missing = again.Run();
+  EXPECT_EQ(missing.exitCode, 0u);
+  Lines expected = FreshInstallLines(again);
+  expected[2] = "main: currentVer = 1.2.0.8";
+  EXPECT_EQ(missing.lines, expected);
+  ExpectInstalled(again, "1.2.0.8");
+}
+
+TEST(Installation, VersionsAreComparedAsTextNotNumbers) {
+  // 1.2.0.9 sorts after 1.2.0.10, so with the service present nothing is due.
+  Installation setup;
+  setup.UseMachine();
+  setup.settings["version"] = "1.2.0.10";
+  setup.WriteValue("Version", REG_SZ, std::string("1.2.0.9", 8));
+  setup.CreateService();
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.10",
+                              "main: currentVer = 1.2.0.9"}));
+  EXPECT_FALSE(test::FolderExists(setup.TargetFolder("1.2.0.10")));
+  ExpectText(setup.ReadValue("Version"), "1.2.0.9");
+}
+
+TEST(Installation, MissingVersionInstallsIntoTheInstallPathItself) {
+  Installation setup;
+  setup.UseMachine();
+  setup.settings["version"] = std::nullopt;
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read version from setup.ini")});
+  EXPECT_EQ(run.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = ", "main: currentVer = ",
+                              "main: MakeTargetFolder path = " + setup.InstallRoot(),
+                              "ExecuteCommand: CreateProcessA...", "main: RegisterService: bSuccess = true"}));
+  ExpectText(setup.ReadValue("Version"), "");
+  ExpectText(setup.ReadValue("Path"), setup.InstallRoot());
+}
+
+TEST(Installation, FailedCopyEndsTheRunBeforeRegistration) {
+  Installation setup;
+  setup.UseMachine();
+  // A folder where a file of the payload must go: the copy cannot replace it.
+  const std::string target = setup.TargetFolder("1.2.0.8");
+  ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (target + "fan.dll").c_str(), nullptr), ERROR_SUCCESS);
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
+  Lines expected = FreshInstallLines(setup);
+  expected.resize(4);
+  expected.push_back("main: CopyData fail path = " + target);
+  EXPECT_EQ(run.lines, expected);
+  ExpectNothingInstalled(setup);
+}
+
+TEST(Installation, FailedRegistrationRecordsNothing) {
+  Installation setup;
+  setup.UseMachine();
+  setup.settings["Execution"] = "missing.exe";
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::string target = setup.TargetFolder("1.2.0.8");
+  Lines expected = FreshInstallLines(setup);
+  expected.back() = "ExecuteCommand: app = \"" + target + "missing.exe\" /Service, CreateProcessA fail(2). ";
+  expected.push_back("main: RegisterService: bSuccess = false");
+  EXPECT_EQ(run.lines, expected);
+  EXPECT_TRUE(test::FileExists(target + "fansvc.exe"));
+  ExpectNothingInstalled(setup);
+}
+
+TEST(Installation, MissingServiceNameIsAskedForAfterTheRegistration) {
+  Installation setup;
+  setup.UseMachine();
+  setup.settings["ServiceName"] = std::nullopt;
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.lines, FreshInstallLines(setup));
+  // Nothing installed asks for no service check before; the one box comes
+  // from the check after the registration.
+  EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read service name from setup.ini")});
+  ExpectText(setup.ReadValue("Version"), "1.2.0.8");
+}
+
+}  // namespace
+}  // namespace e2e
