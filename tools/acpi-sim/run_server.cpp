@@ -4,17 +4,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <objbase.h>
 
 #include <wrl/client.h>
 
+#include "base/unique_handle.h"
 #include "base/win.h"
 #include "tools/acpi-sim/executable_path.h"
 #include "tools/acpi-sim/server_lifetime.h"
 #include "tools/acpi-sim/sim_class_factory.h"
 #include "tools/acpi-sim/sim_ids.h"
 #include "tools/acpi-sim/sim_profile.h"
+#include "tools/acpi-sim/stop_other_servers.h"
 
 namespace {
 
@@ -52,7 +55,15 @@ int RunServer() {
     HRESULT hr = ::CoRegisterClassObject(kSimClsid, factory.Get(), CLSCTX_LOCAL_SERVER,
                                          linger.count() > 0 ? REGCLS_MULTIPLEUSE : REGCLS_SINGLEUSE, &cookie);
     if (SUCCEEDED(hr)) {
+      // Registering or unregistering a copy asks running servers to go
+      // (see StopOtherServers): their class object must leave COM properly.
+      ScopedHandle stop(::CreateEventA(nullptr, TRUE, FALSE, StopEventName(::GetCurrentProcessId()).c_str()));
+      std::thread stopWatch([&lifetime, &stop] {
+        if (::WaitForSingleObject(stop.Get(), INFINITE) == WAIT_OBJECT_0) lifetime.Stop();
+      });
       lifetime.WaitUntilIdle(kUnusedLimit, linger);
+      ::SetEvent(stop.Get());
+      stopWatch.join();
       ::CoRevokeClassObject(cookie);
       // An activation that came in just before the revocation is served
       // to its end.

@@ -15,11 +15,19 @@ void ServerLifetime::Unlock() {
   changed_.notify_all();
 }
 
+void ServerLifetime::Stop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopped_ = true;
+  ++changes_;
+  changed_.notify_all();
+}
+
 void ServerLifetime::WaitUntilIdle(std::chrono::milliseconds unused, std::chrono::milliseconds linger) {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
+    if (stopped_) return;
     if (holds_ > 0) {
-      changed_.wait(lock, [this] { return holds_ == 0; });
+      changed_.wait(lock, [this] { return holds_ == 0 || stopped_; });
       continue;
     }
     // Nothing holds the server now: it ends unless it is taken again in

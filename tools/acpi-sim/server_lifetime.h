@@ -17,8 +17,11 @@ class ServerLifetime {
   // An object was destroyed or the class was unlocked.
   void Unlock();
 
+  // Asks WaitUntilIdle to return at once.
+  void Stop();
+
   // Returns once the server has been used and nothing holds it any more
-  // for `linger` on end, or when nobody used it within `unused`.
+  // for `linger` on end, when nobody used it within `unused`, or on Stop.
   void WaitUntilIdle(std::chrono::milliseconds unused, std::chrono::milliseconds linger);
   // Returns once nothing holds the server.
   void WaitUntilReleased();
@@ -28,5 +31,6 @@ class ServerLifetime {
   std::condition_variable changed_;
   long holds_ = 0;
   bool used_ = false;
+  bool stopped_ = false;
   unsigned long changes_ = 0;  // every Lock and Unlock counts
 };
