@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,6 +56,9 @@ struct LayoutCase {
   std::vector<Record> records;
   std::size_t valueOffset;  // 0: no value expected
 };
+
+// Names the case in test listings (and so in CTest's test names).
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.what; }
 
 class MbifLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
