@@ -1,5 +1,6 @@
 #include "service/register_service.h"
 
+#include "config/setting_rules.h"
 #include "config/setup_settings.h"
 #include "service/execute_command.h"
 #include "service/quote_command_path.h"
@@ -9,6 +10,11 @@ bool RegisterService(const std::string& targetFolder) {
   // runs elevated.
   if (targetFolder.empty()) return false;
 
-  const std::string executablePath = targetFolder + GetExecution();
+  // setup.ini is writable by the user: the name must not leave the target
+  // folder, and a quote in it would undo the quoting below.
+  const std::string execution = GetExecution();
+  if (!IsSafeExecution(execution)) return false;
+
+  const std::string executablePath = targetFolder + execution;
   return ExecuteCommand(QuoteCommandPath(executablePath) + " /Service");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "base/win.h"
@@ -9,6 +10,7 @@
 #include <shlobj.h>
 
 #include "config/module_directory.h"
+#include "config/setting_rules.h"
 #include "support/scratch.h"
 
 namespace {
@@ -79,9 +81,50 @@ TEST_F(MakeTargetFolderTest, WithoutInstallPathTheVersionFolderIsMadeInProgramFi
 }
 
 TEST_F(MakeTargetFolderTest, SubPathTheShellRefusesGivesTheEmptyString) {
-  WriteIni("InstallPath=" + root_ + "\\FanService\r\n");
-  for (const std::string& version : {std::string("1.4|2"), std::string(300, 'v')}) {
-    EXPECT_EQ(MakeTargetFolder(version), "") << version;
+  // Every name and the sub-path (255 characters) fit, the absolute path does
+  // not. The earlier inputs here, "1.4|2" and a 300-character version, are
+  // refused before the shell is asked now (see the next test).
+  const std::string version = "1.0";
+  const std::string installPath = root_ + "\\" + std::string(253 - root_.size() - version.size(), 'p') + "\\";
+  ASSERT_TRUE(IsSafeTargetSubPath(installPath, version));
+  WriteIni("InstallPath=" + installPath + "\r\n");
+  EXPECT_EQ(MakeTargetFolder(version), "");
+}
+
+TEST_F(MakeTargetFolderTest, SettingsThatCouldLeaveProgramFilesMakeNothing) {
+  const std::string drive = programFiles_.substr(0, 3);  // "C:\\"
+  const std::string escape = test::UniqueName("VentaroEscape");
+  const std::string own = programFiles_ + "\\" + root_;
+  const struct {
+    std::optional<std::string> installPath;
+    std::string version;
+    std::string unsafeFolder;  // where the shell would go with these
+  } cases[] = {
+      {root_ + "\\..\\..\\" + escape, "1.0", drive + escape + "\\1.0"},
+      {"..\\" + escape, "1.0", drive + escape + "\\1.0"},
+      {root_, "..\\..\\" + escape, drive + escape},
+      {root_ + "\\Tools", "..", own},
+      {drive + escape, "1.0", drive + escape + "\\1.0"},
+      {"\\" + root_, "1.0", own},
+      {root_ + "\\con", "1.0", own},
+      {root_ + ".\\Tools", "1.0", own},
+      {root_, "1.4|2", own},
+      {root_, std::string(300, 'v'), own},
+      // Both empty would be Program Files itself, and the installer's files
+      // would be copied into it.
+      {std::string(), "", programFiles_},
+      {std::nullopt, "", programFiles_},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.installPath.value_or("(missing)") + " + " + c.version);
+    WriteIni(c.installPath ? "InstallPath=" + *c.installPath + "\r\n" : "version=1.0\r\n");
+    const std::string folder = MakeTargetFolder(c.version);
+    EXPECT_EQ(folder, "");
+    if (c.unsafeFolder != programFiles_) {
+      EXPECT_FALSE(test::FolderExists(c.unsafeFolder));
+    }
+    test::RemoveTree(drive + escape);
+    test::RemoveTree(own);
   }
 }
 

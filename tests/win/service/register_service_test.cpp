@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "config/setup_settings.h"
 #include "log_capture.h"
 #include "service/execute_command.h"
+#include "service/quote_command_path.h"
 #include "support/scratch.h"
 #include "test_programs.h"
 
@@ -76,6 +78,45 @@ TEST_F(RegisterServiceTest, EmptyTargetFolderStartsNothing) {
   EXPECT_FALSE(registered);
   EXPECT_TRUE(bareNameStarts);
   EXPECT_EQ(test::ProbeCommandLine(program), "\"fansvc.exe\" /Service");
+}
+
+// setup.ini is writable by the user: an Execution that is more than one file
+// name could run another program, elevated. Each case plants a probe where
+// the unchecked command line would reach.
+TEST_F(RegisterServiceTest, ExecutionThatIsNotOneFileNameStartsNothing) {
+  const std::string target = folder_ / "Fan Service\\";
+  ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA((target + "sub").c_str(), nullptr));
+  const struct {
+    const char* execution;
+    std::string plantedAt;
+  } cases[] = {
+      {"..\\evil.exe", folder_ / "evil.exe"},
+      {"sub\\fansvc.exe", target + "sub\\fansvc.exe"},
+      // The closing quote keeps the path unquoted, and the blank in
+      // "Fan Service" then names Fan.exe as the program.
+      {"fansvc.exe\"", folder_ / "Fan.exe"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.execution);
+    const std::string program = test::PlaceProgram("command-probe.exe", "", c.plantedAt);
+    test::WriteSetupIni(std::string("Execution=") + c.execution + "\r\n");
+    ASSERT_EQ(GetExecution(), c.execution);
+    bool registered = true;
+    {
+      test::LogCapture log;
+      registered = RegisterService(target);
+      EXPECT_TRUE(log.Lines().empty());
+    }
+    EXPECT_FALSE(registered);
+    EXPECT_EQ(test::ProbeCommandLine(program), "") << "the planted program ran";
+
+    // Unchecked, the same setting does start it.
+    EXPECT_TRUE(ExecuteCommand(QuoteCommandPath(target + c.execution) + " /Service"));
+    EXPECT_NE(test::ProbeCommandLine(program), "");
+    ::DeleteFileA(program.c_str());
+    ::DeleteFileA((program + ".cmdline").c_str());
+  }
 }
 
 }  // namespace
