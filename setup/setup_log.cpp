@@ -8,27 +8,79 @@
 #include <memory>
 #include <string>
 
+#include "base/unique_handle.h"
 #include "base/win.h"
+#include "setup/log_folder_security.h"
+#include "setup/log_place.h"
 
 #include <shlobj.h>
 
 namespace {
 
 constexpr char kLoggerName[] = "setup.exe";
-constexpr char kLogFile[] = "\\Korven\\Ventaro\\setup.exe.log";
+constexpr char kKorven[] = "\\Korven";
+constexpr char kVentaro[] = "\\Ventaro";
+constexpr char kFileName[] = "\\setup.exe.log";
 constexpr std::size_t kMaxFileSize = 5242880;
 constexpr std::size_t kOlderFiles = 3;
+
+// Opens the entry itself, not what a link points to, for its attributes and
+// link count.
+FoundEntry LookAt(const std::string& path) {
+  FoundEntry found;
+  ScopedHandle entry(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!entry.IsValid()) {
+    const DWORD error = ::GetLastError();
+    found.state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FoundEntry::State::kMissing
+                                                                                 : FoundEntry::State::kUnreadable;
+    return found;
+  }
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(entry.Get(), &info)) {
+    found.state = FoundEntry::State::kUnreadable;
+    return found;
+  }
+  DWORD attributes = info.dwFileAttributes;
+  // Wine shows a link to a folder as a reparse point only by its path.
+  const DWORD byPath = ::GetFileAttributesA(path.c_str());
+  if (byPath != INVALID_FILE_ATTRIBUTES) attributes |= byPath;
+  found.state = FoundEntry::State::kPresent;
+  found.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  found.reparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  found.links = info.nNumberOfLinks;
+  return found;
+}
+
+// Creates the missing folders with a security that keeps ordinary users
+// out; a folder that cannot be made so means no log.
+bool CreateLogFolders(const LogPlace& place, const std::string& korven, const std::string& ventaro) {
+  if (!place.createKorven && !place.createVentaro) return true;
+  LogFolderSecurity security;
+  if (!security.IsValid()) return false;
+  if (place.createKorven && !::CreateDirectoryA(korven.c_str(), security.Attributes())) return false;
+  if (place.createVentaro && !::CreateDirectoryA(ventaro.c_str(), security.Attributes())) return false;
+  return true;
+}
 
 }  // namespace
 
 void SetupLog::Open() {
   char folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) return;
-  const std::string path = std::string(folder) + kLogFile;
+  const std::string korven = std::string(folder) + kKorven;
+  const std::string ventaro = korven + kVentaro;
+  const std::string path = ventaro + kFileName;
+
+  // Elevated writes must not be led elsewhere by a link an ordinary user
+  // planted; when in doubt, there is no log.
+  const LogPlace place = DecideLogPlace(LookAt(korven), LookAt(ventaro), LookAt(path));
+  if (!place.usable || !CreateLogFolders(place, korven, ventaro)) return;
 
   std::shared_ptr<spdlog::logger> logger;
   try {
-    // Creates the missing folders and continues an existing file.
+    // Continues an existing file.
     logger = spdlog::rotating_logger_mt(kLoggerName, path, kMaxFileSize, kOlderFiles, false);
     spdlog::flush_every(std::chrono::seconds(3));
     spdlog::set_level(spdlog::level::debug);

@@ -5,9 +5,11 @@
 // written with spdlog::debug through the default logger.
 class SetupLog {
  public:
-  // Places the file and makes its logger the default one. When the folder
-  // cannot be found or the file cannot be opened there is no log, and the
-  // run goes on unchanged.
+  // Places the file and makes its logger the default one. Missing folders
+  // are created so that only SYSTEM and Administrators may change them.
+  // When the folder cannot be found, the file cannot be opened, or a folder
+  // on the way or the file is a link (a reparse point, a second hard link)
+  // there is no log, and the run goes on unchanged.
   static void Open();
   // Writes out what is logged, stops the flush thread and closes the file.
   static void Close();

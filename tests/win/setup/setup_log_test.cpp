@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>
 
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "base/unique_handle.h"
+#include "setup/log_folder_security.h"
 #include "support/scratch.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace test {
@@ -47,6 +50,117 @@ std::string Stamp(const SYSTEMTIME& t) {
                 t.wMinute, t.wSecond, t.wMilliseconds);
   return text;
 }
+
+// The folder's DACL as SDDL text, for telling whether it was changed.
+std::string DaclText(const std::string& path) {
+  DWORD size = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::string descriptor(size, '\0');
+  if (size == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor[0], size, &size)) {
+    ADD_FAILURE() << "cannot read the security of " << path << ", error " << ::GetLastError();
+    return {};
+  }
+  char* text = nullptr;
+  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorA(&descriptor[0], SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    ADD_FAILURE() << "cannot write out the security of " << path;
+    return {};
+  }
+  std::string result = text;
+  ::LocalFree(text);
+  return result;
+}
+
+bool SidIs(PSID sid, WELL_KNOWN_SID_TYPE type) {
+  BYTE known[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof known;
+  return ::CreateWellKnownSid(type, nullptr, known, &size) && ::EqualSid(sid, known);
+}
+
+// Whether the folder's DACL, as the platform reports it, allows Everyone
+// anything.
+bool GrantsEveryone(const std::string& path) {
+  DWORD size = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::string descriptor(size, '\0');
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (size == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor[0], size, &size) ||
+      !::GetSecurityDescriptorDacl(&descriptor[0], &present, &dacl, &defaulted)) {
+    ADD_FAILURE() << "cannot read the security of " << path << ", error " << ::GetLastError();
+    return true;
+  }
+  if (!present || !dacl) return true;  // no DACL: everyone may do anything
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return true;
+    if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && ace->Mask != 0 && SidIs(&ace->SidStart, WinWorldSid))
+      return true;
+  }
+  return false;
+}
+
+// A symbolic link to a folder, removed again on destruction. Wine cannot
+// make one from a Windows program (CreateSymbolicLinkA reports success and
+// makes nothing), so there it is a Unix link, which Wine shows as a reparse
+// point.
+class FolderLink {
+ public:
+  FolderLink(const std::string& link, const std::string& target) {
+    if (UnixName() && UnixSpawn()) {
+      unixLink_ = UnixPath(link);
+      const std::string unixTarget = UnixPath(target);
+      made_ = !unixLink_.empty() && !unixTarget.empty() && Run({"ln", "-s", unixTarget, unixLink_});
+    } else {
+      made_ = ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+      windowsLink_ = link;
+    }
+  }
+  ~FolderLink() {
+    if (!made_) return;
+    // rm -f on the link itself: the folder it points to stays.
+    if (!unixLink_.empty()) Run({"rm", "-f", unixLink_});
+    else ::RemoveDirectoryA(windowsLink_.c_str());
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+
+  bool Made() const { return made_; }
+
+ private:
+  using UnixNameFunction = char*(CDECL*)(const WCHAR*);
+  using UnixSpawnFunction = LONG(CDECL*)(char* const*, int);
+
+  static UnixNameFunction UnixName() {
+    return reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  }
+  static UnixSpawnFunction UnixSpawn() {
+    return reinterpret_cast<UnixSpawnFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll"), "__wine_unix_spawnvp")));
+  }
+  static std::string UnixPath(const std::string& path) {
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
+                                      static_cast<int>(wide.size())));
+    char* name = UnixName()(wide.c_str());
+    if (!name) return {};
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+  }
+  // Runs a Unix program and waits for it.
+  static bool Run(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    return UnixSpawn()(argv.data(), TRUE) == 0;
+  }
+
+  bool made_ = false;
+  std::string unixLink_;
+  std::string windowsLink_;
+};
 
 // The log folder starts missing and is removed again afterwards; the log is
 // closed before that, so that its file can go.
@@ -214,7 +328,7 @@ TEST_F(SetupLogTest, LinesOfARunThatEndsWithoutCloseAreInTheFile) {
 }
 
 TEST_F(SetupLogTest, FileThatCannotBeOpenedMeansNoLogAndNoOutput) {
-  // A folder where the file should be: the library cannot open it and throws.
+  // A folder where the file should be: it cannot be the log.
   ASSERT_TRUE(::CreateDirectoryA(korven_.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(ventaro_.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(log_.c_str(), nullptr));
@@ -229,6 +343,188 @@ TEST_F(SetupLogTest, FileThatCannotBeOpenedMeansNoLogAndNoOutput) {
   EXPECT_EQ(RunProbe(output), 0u);
   EXPECT_EQ(output, "");
   EXPECT_TRUE(FolderExists(log_));
+}
+
+TEST(LogFolderSecurityTest, FullControlForSystemAndAdministratorsReadAndTraverseForUsersNothingInherited) {
+  LogFolderSecurity security;
+  ASSERT_TRUE(security.IsValid());
+  SECURITY_ATTRIBUTES* attributes = security.Attributes();
+  ASSERT_NE(attributes, nullptr);
+  EXPECT_EQ(attributes->nLength, sizeof *attributes);
+  EXPECT_FALSE(attributes->bInheritHandle);
+  PSECURITY_DESCRIPTOR descriptor = attributes->lpSecurityDescriptor;
+  ASSERT_TRUE(::IsValidSecurityDescriptor(descriptor));
+
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "entries of ProgramData would be inherited";
+
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  const struct {
+    WELL_KNOWN_SID_TYPE who;
+    ACCESS_MASK rights;
+  } expected[] = {
+      {WinLocalSystemSid, FILE_ALL_ACCESS},
+      {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+      {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},
+  };
+  ASSERT_EQ(dacl->AceCount, std::size(expected));
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    SCOPED_TRACE(i);
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    // For the folder itself and, inherited, for every file and folder below.
+    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    EXPECT_TRUE(SidIs(&ace->SidStart, expected[i].who));
+    EXPECT_EQ(ace->Mask, expected[i].rights);
+  }
+}
+
+// Wine keeps no DACL of its own: it turns the one a folder is created with
+// into Unix permissions and reports a DACL made from those. What survives is
+// whether the world may read, which tells a protected folder from one made
+// with the default security.
+TEST_F(SetupLogTest, CreatesOnlyMissingFoldersProtectedAndLeavesExistingOnesAsTheyAre) {
+  {
+    ScratchFolder scratch;
+    const std::string plain = scratch / "plain";
+    ASSERT_TRUE(::CreateDirectoryA(plain.c_str(), nullptr));
+    ASSERT_TRUE(GrantsEveryone(plain)) << "this platform cannot tell a protected folder from a plain one";
+  }
+  const struct {
+    bool korvenThere, ventaroThere;
+  } cases[] = {{false, false}, {true, false}, {true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("Korven ") + (c.korvenThere ? "there" : "missing") + ", Ventaro " +
+                 (c.ventaroThere ? "there" : "missing"));
+    RemoveTree(korven_);
+    if (c.korvenThere) {
+      ASSERT_TRUE(::CreateDirectoryA(korven_.c_str(), nullptr));
+    }
+    if (c.ventaroThere) {
+      ASSERT_TRUE(::CreateDirectoryA(ventaro_.c_str(), nullptr));
+    }
+    const std::string korvenBefore = c.korvenThere ? DaclText(korven_) : "";
+    const std::string ventaroBefore = c.ventaroThere ? DaclText(ventaro_) : "";
+
+    SetupLog::Open();
+    spdlog::debug("main: targetVer = {}", "1.2.0.8");
+    SetupLog::Close();
+
+    const std::vector<std::string> lines = SplitLines(ReadFileContent(log_));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("main: targetVer = 1.2.0.8"), std::string::npos) << lines[0];
+    if (c.korvenThere) {
+      EXPECT_EQ(DaclText(korven_), korvenBefore);
+    } else {
+      EXPECT_FALSE(GrantsEveryone(korven_)) << DaclText(korven_);
+    }
+    if (c.ventaroThere) {
+      EXPECT_EQ(DaclText(ventaro_), ventaroBefore);
+    } else {
+      EXPECT_FALSE(GrantsEveryone(ventaro_)) << DaclText(ventaro_);
+    }
+  }
+}
+
+TEST_F(SetupLogTest, LogFileWithASecondNameMeansNoLogUntilThatNameIsGone) {
+  ASSERT_TRUE(::CreateDirectoryA(korven_.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(ventaro_.c_str(), nullptr));
+  ScratchFolder scratch;
+  // A file an ordinary user must not get written, reached by a second name.
+  const std::string victim = scratch / "victim.txt";
+  WriteFileContent(victim, "keep me\r\n");
+  ASSERT_TRUE(::CreateHardLinkA(log_.c_str(), victim.c_str(), nullptr)) << ::GetLastError();
+
+  SetupLog::Open();
+  EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
+  spdlog::debug("main: feature = 0x{:08x}", 0x302u);
+  SetupLog::Close();
+  // The run goes on as usual and shows nothing.
+  std::string output;
+  EXPECT_EQ(RunProbe(output), 0u);
+  EXPECT_EQ(output, "");
+  EXPECT_EQ(ReadFileContent(victim), "keep me\r\n");
+
+  // With one name left, it is the log file of an earlier run again.
+  ASSERT_TRUE(::DeleteFileA(victim.c_str()));
+  SetupLog::Open();
+  spdlog::debug("main: targetVer = {}", "1.2.0.8");
+  SetupLog::Close();
+  const std::vector<std::string> lines = SplitLines(ReadFileContent(log_));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "keep me");
+  EXPECT_NE(lines[1].find("main: targetVer = 1.2.0.8"), std::string::npos) << lines[1];
+}
+
+TEST_F(SetupLogTest, LinkedFolderOnTheWayMeansNoLogThere) {
+  for (const bool korvenIsLink : {true, false}) {
+    SCOPED_TRACE(korvenIsLink ? "Korven a link" : "Ventaro a link");
+    RemoveTree(korven_);
+    ScratchFolder elsewhere;
+    if (!korvenIsLink) {
+      ASSERT_TRUE(::CreateDirectoryA(korven_.c_str(), nullptr));
+    }
+    // Without the trailing backslash, which would look through the link.
+    const std::string& folder = korvenIsLink ? korven_ : ventaro_;
+    const std::string link = folder.substr(0, folder.size() - 1);
+    FolderLink folderLink(link, elsewhere.Path());
+    ASSERT_TRUE(folderLink.Made());
+    const DWORD attributes = ::GetFileAttributesA(link.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << attributes;
+
+    SetupLog::Open();
+    EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
+    spdlog::debug("main: feature = 0x{:08x}", 0x302u);
+    SetupLog::Close();
+    std::string output;
+    EXPECT_EQ(RunProbe(output), 0u);
+    EXPECT_EQ(output, "");
+
+    // Nothing was written or made where the link leads.
+    EXPECT_FALSE(FileExists(log_));
+    EXPECT_FALSE(FileExists(elsewhere / "setup.exe.log"));
+    EXPECT_FALSE(FolderExists(elsewhere / "Ventaro"));
+  }
+}
+
+TEST_F(SetupLogTest, LeavesNoHandleOpenWhetherItLogsOrNot) {
+  // Warm up: the first runs may open handles the process then keeps.
+  for (int i = 0; i < 3; ++i) {
+    RemoveTree(korven_);
+    SetupLog::Open();
+    SetupLog::Close();
+  }
+  // Folders created, the file used.
+  std::uintptr_t before = FreshHandleValue();
+  for (int i = 0; i < 20; ++i) {
+    RemoveTree(korven_);
+    SetupLog::Open();
+    spdlog::debug("main: targetVer = {}", "1.2.0.8");
+    SetupLog::Close();
+  }
+  EXPECT_EQ(FreshHandleValue(), before) << "logging";
+  ASSERT_TRUE(FileExists(log_));
+
+  // The file refused.
+  ScratchFolder scratch;
+  const std::string other = scratch / "other.txt";
+  WriteFileContent(other, "");
+  ASSERT_TRUE(::DeleteFileA(log_.c_str()));
+  ASSERT_TRUE(::CreateHardLinkA(log_.c_str(), other.c_str(), nullptr));
+  before = FreshHandleValue();
+  for (int i = 0; i < 20; ++i) {
+    SetupLog::Open();
+    SetupLog::Close();
+  }
+  EXPECT_EQ(FreshHandleValue(), before) << "refused";
+  EXPECT_EQ(ReadFileContent(other), "");
 }
 
 // Points the common application-data folder at a folder that does not
