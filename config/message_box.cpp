@@ -10,7 +10,20 @@ MessageBoxFunction CurrentMessageBox() { return g_messageBox ? g_messageBox : &:
 
 }  // namespace
 
-void ShowMessageBox(const char* text) { CurrentMessageBox()(nullptr, text, "Ventaro Setup", MB_OK); }
+bool WindowStationIsVisible() {
+  USEROBJECTFLAGS flags = {};
+  if (!::GetUserObjectInformationA(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+    return true;  // cannot tell: show the box, as the installer always did
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void ShowMessageBox(const char* text) {
+  // Run unattended (by a deployment tool as SYSTEM, say) nobody could ever
+  // answer the box, and the run would wait for ever.
+  if (!WindowStationIsVisible()) return;
+  CurrentMessageBox()(nullptr, text, "Ventaro Setup", MB_OK);
+}
 
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {
   MessageBoxFunction previous = CurrentMessageBox();

@@ -4,7 +4,11 @@
 
 // Every message box of the installer goes through here: MessageBoxA with no
 // owner window, the caption "Ventaro Setup" and MB_OK, modal, result ignored.
+// Shown only where somebody can see it: on a visible window station.
 void ShowMessageBox(const char* text);
+
+// Whether the process's window station is visible (an interactive session).
+bool WindowStationIsVisible();
 
 // Shaped like MessageBoxA, which is the default.
 using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

@@ -1,5 +1,20 @@
+#include <spdlog/spdlog.h>
+
+#include "setup/restrict_dll_search.h"
 #include "setup/setup_run.h"
+#include "setup/single_run_lock.h"
 
 // Started without arguments from the folder that holds setup.ini and the
 // service's files; the exit code is 0 or -1.
-int main() { return SetupRun(); }
+int main() {
+  RestrictDllSearch();
+  int status;
+  {
+    SingleRunLock oneAtATime;
+    status = SetupRun();
+    // The early ends leave the log open; what it holds must be in the file
+    // before the next run may write there.
+    if (spdlog::logger* log = spdlog::default_logger_raw()) log->flush();
+  }
+  return status;
+}

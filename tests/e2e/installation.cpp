@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "base/unique_handle.h"
 
@@ -16,12 +17,6 @@ constexpr char kCaption[] = "Ventaro Setup";
 constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 constexpr char kRelaySettings[] = "Software\\Wine\\Debug";
 
-// The build gives Unix paths; Wine sees the Unix root as drive Z:.
-std::string FromUnixPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
-}
-
 std::string ProgramFiles() {
   char folder[MAX_PATH] = {};
   ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
@@ -32,7 +27,9 @@ void CopyOrFail(const std::string& from, const std::string& to) {
   ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << ": " << ::GetLastError();
 }
 
-DWORD RunAndWait(const std::string& commandLine) {
+// Starts a program without a console window; an invalid handle when it
+// could not be started.
+ScopedHandle Start(const std::string& commandLine) {
   std::string buffer = commandLine;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -40,14 +37,21 @@ DWORD RunAndWait(const std::string& commandLine) {
   if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                         &process)) {
     ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
-    return ~0u;
+    return ScopedHandle();
   }
-  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  ::CloseHandle(process.hThread);
+  return ScopedHandle(process.hProcess);
+}
+
+DWORD WaitForExit(const ScopedHandle& process) {
+  if (!process) return ~0u;
+  ::WaitForSingleObject(process.Get(), INFINITE);
   DWORD code = 0;
-  ::GetExitCodeProcess(process.hProcess, &code);
+  ::GetExitCodeProcess(process.Get(), &code);
   return code;
 }
+
+DWORD RunAndWait(const std::string& commandLine) { return WaitForExit(Start(commandLine)); }
 
 std::uint64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -114,7 +118,21 @@ class ScopedEnvironment {
   std::optional<std::string> old_;
 };
 
+// Sets every variable until the result is destroyed.
+std::vector<std::unique_ptr<ScopedEnvironment>> SetEnvironment(const std::map<std::string, std::string>& variables) {
+  std::vector<std::unique_ptr<ScopedEnvironment>> set;
+  for (const auto& variable : variables) {
+    set.push_back(std::make_unique<ScopedEnvironment>(variable.first.c_str(), variable.second.c_str()));
+  }
+  return set;
+}
+
 }  // namespace
+
+std::string FromUnixPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return "Z:" + path;
+}
 
 std::string SettingBox(const std::string& text) { return "00000000,\"" + text + "\",\"" + kCaption + "\",00000000"; }
 
@@ -158,7 +176,7 @@ void Installation::UseNoServer() {
   ASSERT_EQ(RunAndWait("\"" + FromUnixPath(ACPI_SIM_EXE) + "\" /UnregServer"), 0u);
 }
 
-RunResult Installation::Run() {
+RunResult Installation::Run(int processes) {
   std::string ini = "[Common]\r\n";
   for (const auto& setting : settings) {
     if (setting.second) ini += setting.first + "=" + *setting.second + "\r\n";
@@ -181,7 +199,11 @@ RunResult Installation::Run() {
   RunResult result;
   {
     ScopedEnvironment winedebug("WINEDEBUG", "+relay");
-    result.exitCode = RunAndWait("\"" + (payload_ / "setup.exe") + "\"");
+    const auto extra = SetEnvironment(environment);
+    std::vector<ScopedHandle> started;
+    for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\""));
+    for (const ScopedHandle& process : started) result.exitCodes.push_back(WaitForExit(process));
+    result.exitCode = result.exitCodes.front();
   }
   ::RegDeleteValueA(relay, "RelayInclude");
 
@@ -194,6 +216,11 @@ RunResult Installation::Run() {
     }
   }
   return result;
+}
+
+DWORD Installation::RunOther(const std::string& commandLine) const {
+  const auto set = SetEnvironment(environment);
+  return RunAndWait(commandLine);
 }
 
 std::string Installation::InstallRoot() const { return ProgramFiles() + installPath_ + "\\"; }

@@ -19,13 +19,17 @@
 namespace e2e {
 
 struct RunResult {
-  DWORD exitCode = 0;
+  DWORD exitCode = 0;  // the first process's
+  std::vector<DWORD> exitCodes;  // every process's, in the order started
   // This run's log lines, message text only, in order.
   std::vector<std::string> lines;
   // This run's message boxes as Wine's relay trace shows MessageBoxA's
   // arguments: owner, "text", "caption", style.
   std::vector<std::string> messageBoxes;
 };
+
+// A path the build gives (a Unix path) as Windows programs see it under Wine.
+std::string FromUnixPath(std::string path);
 
 // The arguments a setting's message box is shown with.
 std::string SettingBox(const std::string& text);
@@ -51,7 +55,14 @@ class Installation {
   // Leaves "tavriCom.axdata" unregistered.
   void UseNoServer();
 
-  RunResult Run();
+  // Variables set for setup.exe's processes, on top of this process's own.
+  std::map<std::string, std::string> environment;
+
+  // Runs setup.exe from the payload folder: `processes` of them started at
+  // once, all awaited. The log lines and boxes are those of all of them.
+  RunResult Run(int processes = 1);
+  // Runs another program with the same environment; its exit code.
+  DWORD RunOther(const std::string& commandLine) const;
 
   const std::string& Payload() const { return payload_.Path(); }
   const std::string& ServiceName() const { return serviceName_; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -196,6 +197,85 @@ TEST(Installation, MissingServiceNameIsAskedForAfterTheRegistration) {
   // from the check after the registration.
   EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read service name from setup.ini")});
   ExpectText(setup.ReadValue("Version"), "1.2.0.8");
+}
+
+TEST(Installation, ASecondRunStartedMeanwhileWaitsAndThenFindsNothingToDo) {
+  Installation setup;
+  setup.UseMachine();
+  // The first run spends seconds registering the service: long enough for
+  // the second to decide on the same empty registry, were it not waiting.
+  ASSERT_TRUE(::CopyFileA(FromUnixPath(SLOW_SERVICE_EXE).c_str(), (setup.Payload() + "slowsvc.exe").c_str(), FALSE));
+  setup.settings["Execution"] = "slowsvc.exe";
+  RunResult both = setup.Run(2);
+  EXPECT_EQ(both.exitCodes, (std::vector<DWORD>{0, 0}));
+  // One whole installation, then one run that found it: never two at once.
+  Lines expected = FreshInstallLines(setup);
+  for (const char* line : {"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}) {
+    expected.push_back(line);
+  }
+  EXPECT_EQ(both.lines, expected);
+  const std::string target = setup.TargetFolder("1.2.0.8");
+  ExpectText(setup.ReadValue("Version"), "1.2.0.8");
+  ExpectText(setup.ReadValue("Path"), target);
+  EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
+}
+
+// Tells Wine to prefer DLLs of these names found along the search path to
+// its own, as Windows does for DLLs that are not known DLLs; undone on
+// destruction.
+class PreferNativeDlls {
+ public:
+  explicit PreferNativeDlls(std::vector<std::string> names) : names_(std::move(names)) {
+    ::RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    const char order[] = "native,builtin";
+    for (const std::string& name : names_) {
+      ::RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+    }
+  }
+  ~PreferNativeDlls() {
+    for (const std::string& name : names_) ::RegDeleteValueA(key_, name.c_str());
+    ::RegCloseKey(key_);
+  }
+
+ private:
+  static constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
+  std::vector<std::string> names_;
+  HKEY key_ = nullptr;
+};
+
+// DLLs that Windows loads on demand (for a message box, for COM's proxies)
+// must come from the system folder, never from the folder setup.exe was
+// started from.
+TEST(Installation, DllsBesideSetupAreNeverLoaded) {
+  Installation setup;
+  setup.UseMachine();
+  // uxtheme comes with the first message box, actxprxy with COM's proxies.
+  // (Wine's user32 loads imm32 while the process starts, before any code of
+  // setup.exe runs; on Windows it is a known DLL, never taken from there.)
+  const char* planted[] = {"uxtheme.dll", "actxprxy.dll"};
+  for (const char* name : planted) {
+    ASSERT_TRUE(::CopyFileA(FromUnixPath(CANARY_DLL).c_str(), (setup.Payload() + name).c_str(), FALSE));
+  }
+  // Wine's own DLLs come first unless told otherwise.
+  PreferNativeDlls prefer({"uxtheme", "actxprxy"});
+
+  // The plain way takes the planted DLL: the canary works.
+  const std::string plain = setup.Payload() + "plain.exe";
+  ASSERT_TRUE(::CopyFileA(FromUnixPath(PLAIN_MESSAGE_BOX_EXE).c_str(), plain.c_str(), FALSE));
+  setup.RunOther("\"" + plain + "\"");
+  EXPECT_TRUE(test::FileExists(setup.Payload() + "uxtheme.dll.loaded"));
+  ::DeleteFileA((setup.Payload() + "uxtheme.dll.loaded").c_str());
+  ::DeleteFileA(plain.c_str());
+
+  // setup.exe shows a box (version missing) and calls the server through COM.
+  setup.settings["version"] = std::nullopt;
+  RunResult run = setup.Run();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read version from setup.ini")});
+  EXPECT_EQ(run.lines.front(), "main: feature = 0x00000302");
+  for (const char* name : planted) {
+    EXPECT_FALSE(test::FileExists(setup.Payload() + name + ".loaded")) << name;
+  }
 }
 
 }  // namespace

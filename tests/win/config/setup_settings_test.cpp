@@ -162,5 +162,29 @@ TEST(MessageBox, DefaultIsTheRealMessageBoxA) {
   EXPECT_EQ(SetMessageBoxFunction(original), &::MessageBoxA);
 }
 
+// A process of a non-interactive session (a deployment tool running as
+// SYSTEM) sits on an invisible window station: its boxes are skipped, the
+// setting still reads as empty.
+TEST(MessageBox, ShownOnlyOnAVisibleWindowStation) {
+  MessageBoxRecorder boxes;
+  ::DeleteFileA(SetupIniBesideExe::Path().c_str());
+  ASSERT_TRUE(WindowStationIsVisible());
+  EXPECT_EQ(GetTargetVersion(), "");
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Can not read version from setup.ini"});
+
+  HWINSTA interactive = ::GetProcessWindowStation();
+  HWINSTA hidden = ::CreateWindowStationA(UniqueName("SetupTestStation").c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(hidden, nullptr);
+  ASSERT_TRUE(::SetProcessWindowStation(hidden));
+  const bool visible = WindowStationIsVisible();
+  const std::string version = GetTargetVersion();
+  ::SetProcessWindowStation(interactive);
+  ::CloseWindowStation(hidden);
+
+  EXPECT_FALSE(visible);
+  EXPECT_EQ(version, "");
+  EXPECT_EQ(boxes.Texts().size(), 1u) << "no box on the invisible station";
+}
+
 }  // namespace
 }  // namespace test
