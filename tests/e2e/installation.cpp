@@ -156,7 +156,9 @@ Installation::Installation() {
 }
 
 Installation::~Installation() {
-  RunAndWait("\"" + (sim_ ? (*sim_ / "acpi-sim.exe") : FromUnixPath(ACPI_SIM_EXE)) + "\" /UnregServer");
+  // Any copy unregisters the class; the registered one may have been removed.
+  const bool ownCopy = sim_ && test::FileExists(*sim_ / "acpi-sim.exe");
+  RunAndWait("\"" + (ownCopy ? (*sim_ / "acpi-sim.exe") : FromUnixPath(ACPI_SIM_EXE)) + "\" /UnregServer");
   ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), DELETE));
   if (service) ::DeleteService(service.Get());
@@ -177,11 +179,15 @@ void Installation::UseNoServer() {
 }
 
 RunResult Installation::Run(int processes) {
-  std::string ini = "[Common]\r\n";
-  for (const auto& setting : settings) {
-    if (setting.second) ini += setting.first + "=" + *setting.second + "\r\n";
+  if (writeIni) {
+    std::string ini = "[Common]\r\n";
+    for (const auto& setting : settings) {
+      if (setting.second) ini += setting.first + "=" + *setting.second + "\r\n";
+    }
+    test::WriteFileContent(payload_ / "setup.ini", ini);
+  } else {
+    ::DeleteFileA((payload_ / "setup.ini").c_str());
   }
-  test::WriteFileContent(payload_ / "setup.ini", ini);
 
   // Wine traces the calls named in RelayInclude of a program started with
   // WINEDEBUG=+relay into the standard error it inherited from us.

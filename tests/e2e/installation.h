@@ -46,8 +46,10 @@ class Installation {
   Installation(const Installation&) = delete;
   Installation& operator=(const Installation&) = delete;
 
-  // setup.ini's [Common] keys; nullopt leaves the key out. Written by Run.
+  // setup.ini's [Common] keys; nullopt leaves the key out. Written by Run,
+  // unless writeIni is false: then there is no setup.ini at all.
   std::map<std::string, std::optional<std::string>> settings;
+  bool writeIni = true;
 
   // Registers a copy of the simulator whose profile is the given text (no
   // profile file for nullopt: the default fan-control machine).
@@ -65,6 +67,9 @@ class Installation {
   DWORD RunOther(const std::string& commandLine) const;
 
   const std::string& Payload() const { return payload_.Path(); }
+  // The folder of the registered simulator copy, with its profile and
+  // journal; empty without UseMachine.
+  std::string SimFolder() const { return sim_ ? sim_->Path() : std::string(); }
   const std::string& ServiceName() const { return serviceName_; }
   const std::string& InstallPath() const { return installPath_; }  // no trailing backslash
   const std::string& RegistryKey() const { return registryKey_; }

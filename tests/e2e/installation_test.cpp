@@ -10,8 +10,6 @@
 
 #include "installation.h"
 
-#include <shlobj.h>
-
 namespace e2e {
 namespace {
 
@@ -140,63 +138,6 @@ TEST(Installation, VersionsAreComparedAsTextNotNumbers) {
                               "main: currentVer = 1.2.0.9"}));
   EXPECT_FALSE(test::FolderExists(setup.TargetFolder("1.2.0.10")));
   ExpectText(setup.ReadValue("Version"), "1.2.0.9");
-}
-
-TEST(Installation, MissingVersionInstallsIntoTheInstallPathItself) {
-  Installation setup;
-  setup.UseMachine();
-  setup.settings["version"] = std::nullopt;
-  RunResult run = setup.Run();
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read version from setup.ini")});
-  EXPECT_EQ(run.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = ", "main: currentVer = ",
-                              "main: MakeTargetFolder path = " + setup.InstallRoot(),
-                              "ExecuteCommand: CreateProcessA...", "main: RegisterService: bSuccess = true"}));
-  ExpectText(setup.ReadValue("Version"), "");
-  ExpectText(setup.ReadValue("Path"), setup.InstallRoot());
-}
-
-TEST(Installation, FailedCopyEndsTheRunBeforeRegistration) {
-  Installation setup;
-  setup.UseMachine();
-  // A folder where a file of the payload must go: the copy cannot replace it.
-  const std::string target = setup.TargetFolder("1.2.0.8");
-  ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (target + "fan.dll").c_str(), nullptr), ERROR_SUCCESS);
-  RunResult run = setup.Run();
-  EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
-  Lines expected = FreshInstallLines(setup);
-  expected.resize(4);
-  expected.push_back("main: CopyData fail path = " + target);
-  EXPECT_EQ(run.lines, expected);
-  ExpectNothingInstalled(setup);
-}
-
-TEST(Installation, FailedRegistrationRecordsNothing) {
-  Installation setup;
-  setup.UseMachine();
-  setup.settings["Execution"] = "missing.exe";
-  RunResult run = setup.Run();
-  EXPECT_EQ(run.exitCode, 0u);
-  const std::string target = setup.TargetFolder("1.2.0.8");
-  Lines expected = FreshInstallLines(setup);
-  expected.back() = "ExecuteCommand: app = \"" + target + "missing.exe\" /Service, CreateProcessA fail(2). ";
-  expected.push_back("main: RegisterService: bSuccess = false");
-  EXPECT_EQ(run.lines, expected);
-  EXPECT_TRUE(test::FileExists(target + "fansvc.exe"));
-  ExpectNothingInstalled(setup);
-}
-
-TEST(Installation, MissingServiceNameIsAskedForAfterTheRegistration) {
-  Installation setup;
-  setup.UseMachine();
-  setup.settings["ServiceName"] = std::nullopt;
-  RunResult run = setup.Run();
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.lines, FreshInstallLines(setup));
-  // Nothing installed asks for no service check before; the one box comes
-  // from the check after the registration.
-  EXPECT_EQ(run.messageBoxes, Lines{SettingBox("Can not read service name from setup.ini")});
-  ExpectText(setup.ReadValue("Version"), "1.2.0.8");
 }
 
 TEST(Installation, ASecondRunStartedMeanwhileWaitsAndThenFindsNothingToDo) {

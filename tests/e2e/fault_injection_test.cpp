@@ -1,0 +1,647 @@
+// The faults an installer meets on customers' machines, each injected into
+// a whole run of the real setup.exe (or a call of its exports through
+// acpi-probe): a misbehaving server, files in the way, broken settings, a
+// service executable that fails. Each run is checked for its exit code, log
+// lines, message boxes, registry, files, for anything written outside what
+// the installer owns, and for anything it leaves running or open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "base/unique_handle.h"
+#include "fault_table.h"
+#include "footprint.h"
+#include "installation.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+namespace e2e {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr char kLogFolder[] = "C:\\ProgramData\\Korven\\Ventaro\\";
+constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
+constexpr char kVersion[] = "1.2.0.8";
+
+std::string ProgramFiles() {
+  char folder[MAX_PATH] = {};
+  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::string(folder) + "\\";
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// -- Machine profiles ---------------------------------------------------------
+
+std::string Hex32(std::uint32_t value) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const unsigned byte = (value >> (8 * i)) & 0xFFu;
+    text += {digits[byte >> 4], digits[byte & 15], ' '};
+  }
+  return text;
+}
+
+// An "iAcpiMbif" reply: signature, record count, then three records of
+// length 4 with values 1, 2 and the fan-control feature word. The second
+// record may announce another length.
+std::string MbifReply(std::uint32_t count, std::uint16_t secondLength = 4) {
+  std::string reply = "4d 42 49 46 " + Hex32(count);
+  const std::uint32_t values[] = {1, 2, 0x302};
+  for (int i = 0; i < 3; ++i) {
+    const std::uint16_t length = i == 1 ? secondLength : 4;
+    reply += "00 00 " + Hex32(length).substr(0, 6) + Hex32(values[i]) + "00 00 00 00 ";
+  }
+  return "[Mbif]\r\nReply=" + reply + "\r\n";
+}
+
+std::string Failing(const std::string& method) { return "[" + method + "]\r\nFail=0x80004005\r\n"; }
+
+// -- What a run must have done ----------------------------------------------------
+
+enum class Outcome {
+  kInstalled,
+  kRegisteredNotRecorded,
+  kRecordedWithoutService,
+  kCopiedOnly,
+  kCopyFailed,
+  kRefused,
+};
+
+const char* Describe(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kInstalled: return "installed";
+    case Outcome::kRegisteredNotRecorded: return "installed and registered, version not recorded";
+    case Outcome::kRecordedWithoutService:
+      return "files copied and version recorded, no service: the next run installs again";
+    case Outcome::kCopiedOnly: return "files copied, nothing registered or recorded";
+    case Outcome::kCopyFailed: return "nothing registered or recorded";
+    case Outcome::kRefused: return "machine refused, nothing done";
+  }
+  return "";
+}
+
+DWORD ExitCodeOf(Outcome outcome) {
+  return outcome == Outcome::kCopyFailed || outcome == Outcome::kRefused ? 0xFFFFFFFFu : 0u;
+}
+
+// What a case sets up besides the installation: objects held until its
+// checks are done, and folders it lets the run write to.
+struct Arrangement {
+  std::vector<std::shared_ptr<void>> held;
+  std::vector<std::string> ownedFolders;
+};
+
+struct SetupFault {
+  const char* name;
+  const char* fault;
+  Outcome outcome;
+  const char* answer;
+  Lines boxes;  // message texts, in order
+  std::function<void(Installation&, Arrangement&)> arrange;
+  // The log lines; nullptr when the case checks them itself.
+  std::function<Lines(const Installation&)> lines = nullptr;
+  std::function<std::string(const Installation&)> target = nullptr;  // nullptr: the default target folder
+  std::function<void(const Installation&, const RunResult&, Arrangement&)> check = nullptr;
+};
+
+std::string DefaultTarget(const Installation& setup) { return setup.TargetFolder(kVersion); }
+
+Lines RefusedLines(const Installation&) { return {"main: feature = 0x00000000"}; }
+
+Lines FreshLines(const std::string& target, const std::string& targetVer = kVersion) {
+  return {"main: feature = 0x00000302", "main: targetVer = " + targetVer, "main: currentVer = ",
+          "main: MakeTargetFolder path = " + target, "ExecuteCommand: CreateProcessA...",
+          "main: RegisterService: bSuccess = true"};
+}
+
+Lines InstalledLines(const Installation& setup) { return FreshLines(DefaultTarget(setup)); }
+
+Lines CopyFailedLines(const std::string& target, const std::string& targetVer = kVersion) {
+  Lines lines = FreshLines(target, targetVer);
+  lines.resize(4);
+  lines.push_back("main: CopyData fail path = " + target);
+  return lines;
+}
+
+Lines NotStartedLines(const Installation& setup, const std::string& program, DWORD error) {
+  Lines lines = InstalledLines(setup);
+  lines.back() = "ExecuteCommand: app = \"" + DefaultTarget(setup) + program + "\" /Service, CreateProcessA fail(" +
+                 std::to_string(error) + "). ";
+  lines.push_back("main: RegisterService: bSuccess = false");
+  return lines;
+}
+
+void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(value->data, text + std::string(1, '\0'));
+}
+
+void ExpectPayloadCopied(const std::string& target) {
+  const Lines files = ListFolder(target);
+  for (const char* name : {"fan.dll", "fansvc.exe", "readme.txt", "setup.exe", "setup.ini"}) {
+    EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << name << " in " << target;
+  }
+  EXPECT_EQ(std::find(files.begin(), files.end(), "data\\"), files.end()) << "sub-folders stay behind";
+}
+
+void ExpectOutcome(Outcome outcome, const Installation& setup, const std::string& target, const RunResult& run) {
+  const bool copied = outcome != Outcome::kCopyFailed && outcome != Outcome::kRefused;
+  const bool registered = outcome == Outcome::kInstalled || outcome == Outcome::kRegisteredNotRecorded;
+  const bool recorded = outcome == Outcome::kInstalled || outcome == Outcome::kRecordedWithoutService;
+  if (copied) ExpectPayloadCopied(target);
+  if (outcome == Outcome::kRefused) {
+    EXPECT_FALSE(test::FolderExists(setup.InstallRoot()));
+  }
+  EXPECT_EQ(setup.ServiceExists(), registered);
+  if (registered) {
+    EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
+  }
+  if (recorded) {
+    // Installing without a version goes into the install path itself.
+    ExpectText(setup.ReadValue("Version"), target == setup.InstallRoot() ? "" : kVersion);
+    ExpectText(setup.ReadValue("Path"), target);
+  } else {
+    EXPECT_FALSE(setup.ReadValue("Path").has_value());
+  }
+  EXPECT_EQ(run.exitCode, ExitCodeOf(outcome));
+}
+
+// Processes started from a folder (the payload, the target, the simulator's)
+// that are still running a few seconds after the run: a server process
+// needs a moment to end after its last client let go, one that was never
+// let go stays until its idle limit (20 s).
+Lines ProcessesLeftRunningFrom(const std::string& folder) {
+  Lines found;
+  if (folder.empty()) return found;
+  ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return {"cannot list processes: " + std::to_string(::GetLastError())};
+  const DWORD deadline = ::GetTickCount() + 5000;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
+    ScopedHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    char image[MAX_PATH * 2] = {};
+    DWORD size = sizeof image;
+    if (!::QueryFullProcessImageNameA(process.Get(), 0, image, &size)) continue;
+    if (Lower(image).rfind(Lower(folder), 0) != 0) continue;
+    const DWORD now = ::GetTickCount();
+    const DWORD wait = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
+    if (::WaitForSingleObject(process.Get(), wait) != WAIT_OBJECT_0) found.push_back(image);
+  }
+  return found;
+}
+
+// Nobody holds the log file open once the run has ended.
+bool LogFileIsFree() {
+  ScopedHandle file(::CreateFileA(kLogFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// A change to the machine is the run's own when it lies in a folder or key
+// the installer owns, or is a folder or key on the way there.
+bool Owned(const std::string& change, const std::vector<std::string>& owned) {
+  std::string path = Lower(change.substr(2));
+  for (const char* cut : {" size ", " = "}) {
+    const std::size_t at = path.find(cut);
+    if (at != std::string::npos) path.resize(at);
+  }
+  return std::any_of(owned.begin(), owned.end(), [&](const std::string& o) {
+    const std::string own = Lower(o);
+    return path.rfind(own, 0) == 0 || (path.back() == '\\' && own.rfind(path, 0) == 0);
+  });
+}
+
+// -- The cases ------------------------------------------------------------------------
+
+// A file at the target before the run; an empty name makes just the folder.
+void PlaceAtTarget(const Installation& setup, const std::string& name, const std::string& content) {
+  ASSERT_EQ(::SHCreateDirectoryExA(nullptr, DefaultTarget(setup).c_str(), nullptr), ERROR_SUCCESS);
+  test::WriteFileContent(DefaultTarget(setup) + name, content);
+}
+
+// Removes a folder before the run and after the checks.
+std::shared_ptr<void> CleanFolder(const std::string& folder) {
+  test::RemoveTree(folder);
+  return std::shared_ptr<void>(nullptr, [folder](void*) { test::RemoveTree(folder); });
+}
+
+const std::vector<SetupFault>& SetupFaults() {
+  static const std::vector<SetupFault> faults = {
+      // The server.
+      {"ServerExecutableMissing", "`tavriCom.axdata` registered, its server executable missing", Outcome::kRefused,
+       "the feature query fails; the feature word stays 0", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         ASSERT_TRUE(::DeleteFileA((s.SimFolder() + "acpi-sim.exe").c_str()));
+       },
+       RefusedLines},
+      {"InitFails", "`iAcpiInit` fails (E_FAIL)", Outcome::kInstalled, "its answer is not looked at", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiInit")); }, InstalledLines},
+      {"MbifFails", "`iAcpiMbif` fails (E_FAIL)", Outcome::kRefused, "the feature word stays 0", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiMbif")); }, RefusedLines},
+      {"MbifLengthBeyondRequest", "`iAcpiMbif` reports a length of 5,000, beyond the 4,096 bytes sent",
+       Outcome::kRefused, "the reply is cut to what was sent and the query counts as failed", {},
+       [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=5000\r\n"); }, RefusedLines},
+      {"MbifArrayReplacedByAShorterOne", "`iAcpiMbif` replaces the request array by a 44-byte one",
+       Outcome::kInstalled, "the records are read from the new array", {},
+       [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=replace\r\n"); }, InstalledLines},
+      {"MbifHolderHoldsNoArray", "`iAcpiMbif` hands back a holder without an array", Outcome::kRefused,
+       "nothing to read: the feature word stays 0", {},
+       [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=none\r\n"); }, RefusedLines},
+      {"MbifCountZero", "`iAcpiMbif` reply with record count 0", Outcome::kRefused,
+       "no third record: the feature word stays 0", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0)); }, RefusedLines},
+      {"MbifCountOne", "`iAcpiMbif` reply with record count 1", Outcome::kRefused,
+       "no third record: the feature word stays 0", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(1)); }, RefusedLines},
+      {"MbifCountTwo", "`iAcpiMbif` reply with record count 2", Outcome::kRefused,
+       "no third record: the feature word stays 0", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(2)); }, RefusedLines},
+      {"MbifCountThree", "`iAcpiMbif` reply with record count 3", Outcome::kInstalled,
+       "the third record's value is the feature word", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3)); }, InstalledLines},
+      {"MbifCountAllOnes", "`iAcpiMbif` reply with record count 0xFFFFFFFF", Outcome::kInstalled,
+       "the walk stops at the third record", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0xFFFFFFFFu)); }, InstalledLines},
+      {"MbifRecordRunsPastTheReply", "`iAcpiMbif` reply whose second record announces 256 bytes", Outcome::kRefused,
+       "the walk ends at the reply's end, before a third record", {},
+       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3, 256)); }, RefusedLines},
+      {"MbifLengthEndsInsideTheFeatureValue", "`iAcpiMbif` reports 38 bytes: the feature value is cut",
+       Outcome::kRefused, "nothing is read beyond the reported length", {},
+       [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=38\r\n"); }, RefusedLines},
+      // The files.
+      {"ReadOnlyDestination", "a read-only file of the same name at the target", Outcome::kInstalled,
+       "replaced: the attribute is reset and the copy tried again", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         PlaceAtTarget(s, "fan.dll", "old");
+         ::SetFileAttributesA((DefaultTarget(s) + "fan.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+       },
+       InstalledLines, nullptr,
+       [](const Installation& s, const RunResult&, Arrangement&) {
+         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
+       }},
+      {"DestinationInUse", "a file at the target held open without sharing", Outcome::kInstalled,
+       "that file is passed over and stays as it was", {},
+       [](Installation& s, Arrangement& a) {
+         s.UseMachine();
+         PlaceAtTarget(s, "readme.txt", "old");
+         auto held = std::make_shared<ScopedHandle>(::CreateFileA((DefaultTarget(s) + "readme.txt").c_str(),
+                                                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+         ASSERT_TRUE(held->IsValid());
+         a.held.push_back(held);
+       },
+       InstalledLines, nullptr,
+       [](const Installation& s, const RunResult&, Arrangement& a) {
+         a.held.clear();
+         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "readme.txt"), "old");
+         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
+       }},
+      {"DestinationNameTakenByAFolder", "a folder at the target under a payload file's name", Outcome::kCopyFailed,
+       "the copy fails and the run ends before the registration", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (DefaultTarget(s) + "fan.dll").c_str(), nullptr), ERROR_SUCCESS);
+       },
+       [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
+      {"TargetLongerThanMaxPath", "an `InstallPath` that makes the target longer than 260 characters",
+       Outcome::kCopyFailed, "no target folder (empty path): nothing is copied anywhere", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["InstallPath"] = s.InstallPath() + "\\" + std::string(220, 'L');
+       },
+       [](const Installation&) { return CopyFailedLines(""); }},
+      {"HiddenAndSystemSourceFiles", "hidden and system files beside `setup.exe`", Outcome::kInstalled,
+       "copied like any other file, attributes kept", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         test::WriteFileContent(s.Payload() + "hidden.txt", "h");
+         test::WriteFileContent(s.Payload() + "system.bin", "s");
+         ::SetFileAttributesA((s.Payload() + "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+         ::SetFileAttributesA((s.Payload() + "system.bin").c_str(), FILE_ATTRIBUTE_SYSTEM);
+       },
+       InstalledLines, nullptr,
+       [](const Installation& s, const RunResult&, Arrangement&) {
+         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "hidden.txt"), "h");
+         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "system.bin"), "s");
+         EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+         EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "system.bin").c_str()) & FILE_ATTRIBUTE_SYSTEM);
+       }},
+      // The settings.
+      {"NoSetupIni", "no `setup.ini` at all", Outcome::kCopyFailed,
+       "every setting reads as empty after its box; an empty sub-path makes no target", 
+       {"Can not read version from setup.ini", "Can not read registry key from setup.ini",
+        "Can not read service name from setup.ini", "Can not read install path from setup.ini"},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.writeIni = false;
+       },
+       [](const Installation&) { return CopyFailedLines("", ""); }},
+      {"ServiceNameMissing", "`ServiceName` missing", Outcome::kRecordedWithoutService,
+       "the sample service cannot name itself (exit code 3); the box comes from the check after the registration",
+       {"Can not read service name from setup.ini"},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["ServiceName"] = std::nullopt;
+       },
+       InstalledLines},
+      {"InstallPathMissing", "`InstallPath` missing", Outcome::kInstalled,
+       "installs into `<Program Files>\\<version>\\`", {"Can not read install path from setup.ini"},
+       [](Installation& s, Arrangement& a) {
+         s.UseMachine();
+         s.settings["InstallPath"] = std::nullopt;
+         a.held.push_back(CleanFolder(ProgramFiles() + kVersion));
+         a.ownedFolders.push_back(ProgramFiles() + kVersion + "\\");
+       },
+       [](const Installation&) { return FreshLines(ProgramFiles() + kVersion + "\\"); },
+       [](const Installation&) { return ProgramFiles() + kVersion + "\\"; }},
+      {"RegistryKeyMissing", "`RegistryKey` missing", Outcome::kRegisteredNotRecorded,
+       "no installed version is read; nothing is written at the root of HKLM",
+       {"Can not read registry key from setup.ini", "Can not read registry key from setup.ini"},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["RegistryKey"] = std::nullopt;
+       },
+       InstalledLines},
+      {"RegistryKeyEmpty", "`RegistryKey=` empty", Outcome::kRegisteredNotRecorded,
+       "nothing is written at the root of HKLM", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["RegistryKey"] = "";
+       },
+       InstalledLines},
+      {"ExecutionMissing", "`Execution` missing", Outcome::kCopiedOnly,
+       "the command line names the target folder itself, which cannot be started (error 5)",
+       {"Can not read executable file name from setup.ini"},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["Execution"] = std::nullopt;
+       },
+       [](const Installation& s) { return NotStartedLines(s, "", ERROR_ACCESS_DENIED); }},
+      {"VersionMissing", "`version` missing", Outcome::kInstalled,
+       "installs into the `InstallPath` folder itself and records an empty version",
+       {"Can not read version from setup.ini"},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["version"] = std::nullopt;
+       },
+       [](const Installation& s) { return FreshLines(s.InstallRoot(), ""); },
+       [](const Installation& s) { return s.InstallRoot(); }},
+      {"ValueOf100000Characters", "a `version` of 100,000 characters", Outcome::kCopyFailed,
+       "read whole; not a folder name, so there is no target", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["version"] = std::string(100000, '7');
+       },
+       [](const Installation&) { return CopyFailedLines("", std::string(100000, '7')); }},
+      {"InstalledVersionIsADword", "the registry's `Version` stored as REG_DWORD", Outcome::kInstalled,
+       "read as no version; replaced by the text", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.WriteValue("Version", REG_DWORD, std::string("\x08\x00\x02\x01", 4));
+       },
+       InstalledLines},
+      // The service executable.
+      {"ServiceExecutableMissing", "the service executable missing", Outcome::kCopiedOnly,
+       "it cannot be started (error 2)", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         s.settings["Execution"] = "missing.exe";
+       },
+       [](const Installation& s) { return NotStartedLines(s, "missing.exe", ERROR_FILE_NOT_FOUND); }},
+      {"ServiceExecutableIsNotAProgram", "the service executable is not a program", Outcome::kCopiedOnly,
+       "it cannot be started (error 193)", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         test::WriteFileContent(s.Payload() + "fansvc.exe", "this is not a program");
+       },
+       [](const Installation& s) { return NotStartedLines(s, "fansvc.exe", ERROR_BAD_EXE_FORMAT); }},
+      {"ServiceExecutableFails", "the service executable ends with exit code 1, registering nothing",
+       Outcome::kRecordedWithoutService, "its exit code is not read", {},
+       [](Installation& s, Arrangement&) {
+         s.UseMachine();
+         ASSERT_TRUE(::CopyFileA(FromUnixPath(FAILING_SERVICE_EXE).c_str(), (s.Payload() + "fansvc.exe").c_str(),
+                                 FALSE));
+       },
+       InstalledLines},
+  };
+  return faults;
+}
+
+void PrintTo(const SetupFault& fault, std::ostream* out) { *out << fault.fault; }
+
+class SetupFaultTest : public testing::TestWithParam<SetupFault> {};
+
+TEST_P(SetupFaultTest, EndsAsDesignedAndWritesOnlyWhatItOwns) {
+  const SetupFault& fault = GetParam();
+  Installation setup;
+  Arrangement arrangement;
+  fault.arrange(setup, arrangement);
+  if (HasFatalFailure()) return;
+  const std::string target = fault.target ? fault.target(setup) : DefaultTarget(setup);
+
+  std::vector<std::string> owned = arrangement.ownedFolders;
+  owned.insert(owned.end(), {setup.InstallRoot(), kLogFolder, setup.SimFolder(), setup.Payload() + "setup.ini",
+                             "HKLM\\" + setup.RegistryKey() + "\\",
+                             "HKLM\\System\\CurrentControlSet\\Services\\" + setup.ServiceName() + "\\"});
+  FootprintScope scope;
+  scope.extraFolders.push_back(setup.Payload());
+  for (const std::string& o : owned) (o.rfind("HKLM\\", 0) == 0 ? scope.skippedKeys : scope.skippedFolders).push_back(o);
+  for (std::string& key : scope.skippedKeys) key.pop_back();
+  const Footprint before = TakeFootprint(scope);
+
+  const RunResult run = setup.Run();
+
+  Lines boxes;
+  for (const std::string& text : fault.boxes) boxes.push_back(SettingBox(text));
+  EXPECT_EQ(run.messageBoxes, boxes);
+  if (fault.lines) {
+    EXPECT_EQ(run.lines, fault.lines(setup));
+  }
+  ExpectOutcome(fault.outcome, setup, target, run);
+  if (fault.check) fault.check(setup, run, arrangement);
+
+  for (const std::string& folder : {setup.Payload(), setup.InstallRoot(), setup.SimFolder()}) {
+    EXPECT_EQ(ProcessesLeftRunningFrom(folder), Lines{});
+  }
+  EXPECT_TRUE(LogFileIsFree());
+  Lines foreign;
+  for (const std::string& change : FootprintChanges(before, TakeFootprint(scope))) {
+    if (!Owned(change, owned)) foreign.push_back(change);
+  }
+  EXPECT_EQ(foreign, Lines{}) << "written outside the target folder, the registry key and the log folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SetupFaultTest, testing::ValuesIn(SetupFaults()),
+                         [](const testing::TestParamInfo<SetupFault>& info) { return std::string(info.param.name); });
+
+// -- The exports, called through acpi-probe ---------------------------------------
+
+struct ProbeResult {
+  DWORD exitCode = ~0u;
+  std::string output;
+};
+
+// Runs acpi-probe on the real setup.exe and reads what it printed.
+ProbeResult RunProbe(const Installation& setup, const std::string& arguments) {
+  test::ScratchFolder folder;
+  const std::string outputPath = folder / "probe.txt";
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  ProbeResult result;
+  {
+    ScopedHandle output(::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+      ADD_FAILURE() << "cannot create " << outputPath;
+      return result;
+    }
+    std::string commandLine =
+        "\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() + "setup.exe\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &process)) {
+      ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
+      return result;
+    }
+    ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::GetExitCodeProcess(process.hProcess, &result.exitCode);
+  }
+  result.output = test::ReadFileContent(outputPath);
+  result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
+  return result;
+}
+
+struct ExportFault {
+  const char* name;
+  const char* fault;
+  std::optional<std::string> profile;  // nullopt: the server's executable is missing
+  const char* arguments;
+  int answer;
+  const char* buffer;    // the README's word on the caller's buffer
+  Lines expectedLines;   // lines acpi-probe must print
+};
+
+// A failing buffer method that still hands back a reply of two bytes.
+std::string FailingWithReply(const std::string& method) { return Failing(method) + "Reply=aa bb\r\n"; }
+
+const std::vector<ExportFault>& ExportFaults() {
+  static const std::vector<std::string> kFailedReply = {"answer: 0", "length: 2 (sent 4)", "reply: aa bb",
+                                                        "buffer: aa bb 22 33", "guard: intact (16 bytes)"};
+  static const std::vector<ExportFault> faults = {
+      {"ServerExecutableMissing", "`AcpiMbif` with the server executable missing", std::nullopt, "mbif", 0,
+       "untouched, length as sent", {"answer: 0", "length: 4096 (sent 4096)", "guard: intact (16 bytes)"}},
+      {"InitFails", "`iAcpiInit` fails (E_FAIL)", Failing("iAcpiInit"), "init", 0, "(no buffer)", {"answer: 0"}},
+      {"GetItemFails", "`iAcpiGetItem` fails (E_FAIL)", Failing("iAcpiGetItem"), "get-item 5", 0, "(no buffer)",
+       {"answer: 0"}},
+      {"GetItemExFails", "`iAcpiGetItemEx` fails (E_FAIL)", Failing("iAcpiGetItemEx"), "get-item-ex 5 6", 0,
+       "(no buffer)", {"answer: 0"}},
+      {"SetItemFails", "`iAcpiSetItem` fails (E_FAIL)", Failing("iAcpiSetItem"), "set-item 1 2 3", 0, "(no buffer)",
+       {"answer: 0"}},
+      {"GetItemBufferFails", "`iAcpiGetItemBuffer` fails (E_FAIL) after a 2-byte reply",
+       FailingWithReply("iAcpiGetItemBuffer"), "get-item-buffer 1 2 00112233", 0, "the reply, copied back",
+       kFailedReply},
+      {"SetItemBufferFails", "`iAcpiSetItemBuffer` fails (E_FAIL) after a 2-byte reply",
+       FailingWithReply("iAcpiSetItemBuffer"), "set-item-buffer 1 2 00112233", 0, "the reply, copied back",
+       kFailedReply},
+      {"GGrpFails", "`iAcpiGGrp` fails (E_FAIL) after a 2-byte reply", FailingWithReply("iAcpiGGrp"),
+       "ggrp 3 00112233", 0, "the reply, copied back", kFailedReply},
+      {"CallMethodFails", "`iAcpiCallMethod` fails (E_FAIL) after a 2-byte reply", FailingWithReply("iAcpiCallMethod"),
+       "call-method 7 00112233", 0, "the reply, copied back", kFailedReply},
+      {"MbifFails", "`iAcpiMbif` fails (E_FAIL) after its reply", Failing("iAcpiMbif"), "mbif", 0,
+       "the reply, copied back",
+       {"answer: 0", "length: 44 (sent 4096)", "feature word: 0x00000302", "guard: intact (16 bytes)"}},
+      {"ReplyLengthBeyondTheRequest", "a buffer reply whose length (64) exceeds the request (16)",
+       std::string("[iAcpiGGrp]\r\nLength=64\r\n"), "ggrp 3 00112233445566778899aabbccddeeff", 0,
+       "the 16 bytes that fit, length 16; nothing past them",
+       {"answer: 0", "length: 16 (sent 16)", "reply: e1 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff",
+        "guard: intact (16 bytes)"}},
+      {"ArrayReplacedByAShorterOne", "a buffer reply in a new, shorter array",
+       std::string("[iAcpiGGrp]\r\nReply=e1 02 03 04\r\nArray=replace\r\n"),
+       "ggrp 3 00112233445566778899aabbccddeeff", 1, "the 4 reply bytes, length 4; the rest as it was",
+       {"answer: 1", "length: 4 (sent 16)", "buffer: e1 02 03 04 44 55 66 77 88 99 aa bb cc dd ee ff",
+        "guard: intact (16 bytes)"}},
+      {"HolderHoldsNoArray", "a buffer reply whose holder holds no array",
+       std::string("[iAcpiGGrp]\r\nArray=none\r\n"), "ggrp 3 00112233", 0, "as sent (led by 0xE1), length 0",
+       {"answer: 0", "length: 0 (sent 4)", "buffer: e1 11 22 33", "guard: intact (16 bytes)"}},
+  };
+  return faults;
+}
+
+void PrintTo(const ExportFault& fault, std::ostream* out) { *out << fault.fault; }
+
+class ExportFaultTest : public testing::TestWithParam<ExportFault> {};
+
+TEST_P(ExportFaultTest, AnswersAsDesignedWithinTheCallersBuffer) {
+  const ExportFault& fault = GetParam();
+  Installation setup;
+  if (fault.profile) {
+    setup.UseMachine(*fault.profile);
+  } else {
+    setup.UseMachine();
+    ASSERT_TRUE(::DeleteFileA((setup.SimFolder() + "acpi-sim.exe").c_str()));
+  }
+  const ProbeResult probe = RunProbe(setup, fault.arguments);
+  // 0: answered 1; 1: answered 0; 3: wrote past the caller's buffer.
+  EXPECT_EQ(probe.exitCode, fault.answer == 1 ? 0u : 1u) << probe.output;
+  for (const std::string& line : fault.expectedLines) {
+    EXPECT_NE(probe.output.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << probe.output;
+  }
+  EXPECT_EQ(ProcessesLeftRunningFrom(setup.SimFolder()), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ExportFaultTest, testing::ValuesIn(ExportFaults()),
+                         [](const testing::TestParamInfo<ExportFault>& info) { return std::string(info.param.name); });
+
+// -- The README's table -------------------------------------------------------------
+
+std::string GeneratedTables() {
+  FaultTable runs{{"Fault", "Exit code", "Outcome", "Message boxes", "What the installer does"}, {}};
+  for (const SetupFault& f : SetupFaults()) {
+    runs.rows.push_back({f.fault, {ExitCodeOf(f.outcome) == 0 ? "0" : "-1", Describe(f.outcome),
+                                   std::to_string(f.boxes.size()), f.answer}});
+  }
+  FaultTable exports{{"Fault (an export called through `acpi-probe`)", "Export answers", "Caller's buffer"}, {}};
+  for (const ExportFault& f : ExportFaults()) exports.rows.push_back({f.fault, {std::to_string(f.answer), f.buffer}});
+  return FaultTableMarkdown(runs) + "\n" + FaultTableMarkdown(exports);
+}
+
+TEST(FaultTable, ReadmeShowsWhatTheSuiteChecks) {
+  const std::string readme = test::ReadFileContent(FromUnixPath(SETUP_README));
+  const std::string begin = "<!-- fault table: generated from tests/e2e/fault_injection_test.cpp -->\n";
+  const std::string end = "<!-- end of fault table -->";
+  const std::size_t from = readme.find(begin);
+  const std::size_t to = readme.find(end);
+  ASSERT_NE(from, std::string::npos) << "README.md has no fault table";
+  ASSERT_NE(to, std::string::npos);
+  const std::string shown = readme.substr(from + begin.size(), to - from - begin.size());
+  EXPECT_EQ(shown, GeneratedTables()) << "Put this between the markers in README.md:\n" << GeneratedTables();
+}
+
+}  // namespace
+}  // namespace e2e
