@@ -33,12 +33,6 @@ constexpr char kLogFolder[] = "C:\\ProgramData\\Korven\\Ventaro\\";
 constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 constexpr char kVersion[] = "1.2.0.8";
 
-std::string ProgramFiles() {
-  char folder[MAX_PATH] = {};
-  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
-  return std::string(folder) + "\\";
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;

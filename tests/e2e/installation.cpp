@@ -17,12 +17,6 @@ constexpr char kCaption[] = "Ventaro Setup";
 constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 constexpr char kRelaySettings[] = "Software\\Wine\\Debug";
 
-std::string ProgramFiles() {
-  char folder[MAX_PATH] = {};
-  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
-  return std::string(folder) + "\\";
-}
-
 void CopyOrFail(const std::string& from, const std::string& to) {
   ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << ": " << ::GetLastError();
 }
@@ -128,6 +122,12 @@ std::vector<std::unique_ptr<ScopedEnvironment>> SetEnvironment(const std::map<st
 }
 
 }  // namespace
+
+std::string ProgramFiles() {
+  char folder[MAX_PATH] = {};
+  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::string(folder) + "\\";
+}
 
 std::string FromUnixPath(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');

@@ -31,6 +31,9 @@ struct RunResult {
 // A path the build gives (a Unix path) as Windows programs see it under Wine.
 std::string FromUnixPath(std::string path);
 
+// The program-files folder, ending with a backslash.
+std::string ProgramFiles();
+
 // The arguments a setting's message box is shown with.
 std::string SettingBox(const std::string& text);
 

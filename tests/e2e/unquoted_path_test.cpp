@@ -24,12 +24,6 @@ using Lines = std::vector<std::string>;
 constexpr char kProgramFiles[] = "C:\\Program Files";
 constexpr char kInstallPath[] = "Fan Control\\Service";
 
-std::string ProgramFiles() {
-  char folder[MAX_PATH] = {};
-  ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
-  return folder;
-}
-
 // Starts the command line as it stands and waits; false when nothing started.
 bool Start(const std::string& commandLine) {
   std::string buffer = commandLine;
@@ -76,7 +70,7 @@ class Canary {
 // install path).
 class ProgramFilesFolder {
  public:
-  explicit ProgramFilesFolder(const std::string& name) : path_(ProgramFiles() + "\\" + name) {
+  explicit ProgramFilesFolder(const std::string& name) : path_(ProgramFiles() + name) {
     test::RemoveTree(path_);
   }
   ~ProgramFilesFolder() { test::RemoveTree(path_); }
@@ -93,7 +87,7 @@ Lines RunLines(const std::string& targetFolder) {
 }
 
 TEST(UnquotedPath, InstallingBelowBlanksRunsOnlyTheServiceExecutable) {
-  ASSERT_EQ(ProgramFiles(), kProgramFiles) << "the canaries would be planted in the wrong place";
+  ASSERT_EQ(ProgramFiles(), std::string(kProgramFiles) + "\\") << "the canaries would be planted in the wrong place";
   // Declared first, so removed last: after the Installation has cleaned up.
   ProgramFilesFolder fanControl("Fan Control");
   Canary program("C:\\Program.exe");
@@ -141,7 +135,7 @@ TEST(UnsafeSettings, InstallPathLeavingProgramFilesEndsTheRunBeforeTheCopy) {
       {"parent steps", "..\\" + escape, drive + escape + "\\1.2.0.8\\"},
       {"an absolute path", drive + escape, drive + escape + "\\1.2.0.8\\"},
       // With version missing too: Program Files itself.
-      {"missing, version missing", std::nullopt, ProgramFiles() + "\\"},
+      {"missing, version missing", std::nullopt, ProgramFiles()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -149,7 +143,7 @@ TEST(UnsafeSettings, InstallPathLeavingProgramFilesEndsTheRunBeforeTheCopy) {
     setup.UseMachine();
     setup.settings["InstallPath"] = c.installPath;
     if (!c.installPath) setup.settings["version"] = std::nullopt;
-    const std::vector<std::string> programFilesBefore = ListFolder(ProgramFiles() + "\\");
+    const std::vector<std::string> programFilesBefore = ListFolder(ProgramFiles());
     RunResult run = setup.Run();
 
     EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
@@ -158,7 +152,7 @@ TEST(UnsafeSettings, InstallPathLeavingProgramFilesEndsTheRunBeforeTheCopy) {
     expected.push_back("main: CopyData fail path = ");
     EXPECT_EQ(run.lines, expected);
     EXPECT_FALSE(test::FileExists(c.wouldMake + "fansvc.exe"));
-    EXPECT_EQ(ListFolder(ProgramFiles() + "\\"), programFilesBefore);
+    EXPECT_EQ(ListFolder(ProgramFiles()), programFilesBefore);
     EXPECT_FALSE(test::FolderExists(drive + escape));
     EXPECT_FALSE(setup.ReadValue("Version"));
     EXPECT_FALSE(setup.ServiceExists());
