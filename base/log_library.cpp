@@ -7,6 +7,11 @@
 
 #include <mutex>
 
+// No std::locale: nothing here formats with a locale ({:L}), and pulling in
+// the locale machinery of the static C++ library doubles the size of
+// setup.exe. A separator of 0 groups no digits, as the "C" locale does.
+#define FMT_STATIC_THOUSANDS_SEPARATOR 0
+
 // fmt: what its own format.cc instantiates.
 #include <fmt/format-inl.h>
 
@@ -14,8 +19,6 @@ FMT_BEGIN_NAMESPACE
 namespace detail {
 template FMT_API auto dragonbox::to_decimal(float x) noexcept -> dragonbox::decimal_fp<float>;
 template FMT_API auto dragonbox::to_decimal(double x) noexcept -> dragonbox::decimal_fp<double>;
-template FMT_API locale_ref::locale_ref(const std::locale& loc);
-template FMT_API auto locale_ref::get<std::locale>() const -> std::locale;
 template FMT_API auto thousands_sep_impl(locale_ref) -> thousands_sep_result<char>;
 template FMT_API auto decimal_point_impl(locale_ref) -> char;
 template FMT_API void buffer<char>::append(const char*, const char*);
