@@ -1,0 +1,154 @@
+// bench-timer [--warmup N] [--runs N] CASE...
+//
+// Times programs, each started with CreateProcessA and awaited, and prints
+// for each case its median in seconds ("NAME median S runs S S ..."). The
+// cases take turns, round after round, so that a change of the machine's
+// load falls on all of them alike. Timing here, inside Wine, leaves out the
+// start-up of Wine itself that a run from the Linux side would add.
+//   --warmup N        untimed rounds first (default 1)
+//   --runs N          timed rounds (default 5)
+// A case:
+//   --case NAME       starts a case; the options up to the next --case are its
+//   --run CMDLINE     the command line to time (one argument)
+//   --expect CODE     the exit code every run must end with (default 0)
+//   --before CMDLINE  run (untimed, any exit code) before every run; repeatable
+//   --remove DIR      remove DIR before every run; repeatable
+//   --fresh DIR       make DIR an empty folder before every run; repeatable
+// Exit code 0 when every run ended with its expected code.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/unique_handle.h"
+#include "bench/bench_clock.h"
+#include "bench/remove_tree.h"
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 120000;
+
+struct Case {
+  std::string name, command;
+  DWORD expect = 0;
+  std::vector<std::string> before, remove, fresh;
+  std::vector<double> times;
+};
+
+struct Options {
+  int warmup = 1;
+  int runs = 5;
+  std::vector<Case> cases;
+};
+
+bool Parse(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    if (i + 1 >= argc) return false;
+    const std::string option = argv[i];
+    const char* value = argv[++i];
+    if (option == "--warmup") {
+      options->warmup = std::atoi(value);
+    } else if (option == "--runs") {
+      options->runs = std::atoi(value);
+    } else if (option == "--case") {
+      options->cases.emplace_back();
+      options->cases.back().name = value;
+    } else if (options->cases.empty()) {
+      return false;
+    } else if (option == "--run") {
+      options->cases.back().command = value;
+    } else if (option == "--expect") {
+      options->cases.back().expect = static_cast<DWORD>(std::strtol(value, nullptr, 0));
+    } else if (option == "--before") {
+      options->cases.back().before.push_back(value);
+    } else if (option == "--remove") {
+      options->cases.back().remove.push_back(value);
+    } else if (option == "--fresh") {
+      options->cases.back().fresh.push_back(value);
+    } else {
+      return false;
+    }
+  }
+  if (options->runs < 1 || options->cases.empty()) return false;
+  for (const Case& c : options->cases) {
+    if (c.command.empty()) return false;
+  }
+  return true;
+}
+
+// Runs a command line with its output thrown away; its exit code, or ~0
+// when it could not be started.
+DWORD Run(const std::string& commandLine) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  ScopedHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
+  PROCESS_INFORMATION process = {};
+  std::string buffer = commandLine;
+  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+    std::fprintf(stderr, "bench-timer: cannot start %s: %lu\n", commandLine.c_str(), ::GetLastError());
+    return ~0u;
+  }
+  ScopedHandle processHandle(process.hProcess);
+  ScopedHandle threadHandle(process.hThread);
+  // A run that hangs (Wine's COM has been seen to) fails the measurement
+  // instead of stopping the benchmark for good.
+  if (::WaitForSingleObject(processHandle.Get(), kRunLimitMs) != WAIT_OBJECT_0) {
+    std::fprintf(stderr, "bench-timer: %s did not end within %lu s\n", commandLine.c_str(), kRunLimitMs / 1000);
+    ::TerminateProcess(processHandle.Get(), ~0u);
+    return ~0u;
+  }
+  DWORD code = ~0u;
+  ::GetExitCodeProcess(processHandle.Get(), &code);
+  return code;
+}
+
+void Prepare(const Case& c) {
+  for (const std::string& command : c.before) Run(command);
+  for (const std::string& folder : c.remove) RemoveTree(folder);
+  for (const std::string& folder : c.fresh) {
+    RemoveTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!Parse(argc, argv, &options)) {
+    std::fputs("usage: bench-timer [--warmup N] [--runs N] (--case NAME --run CMDLINE [--expect CODE]"
+               " [--before CMDLINE] [--remove DIR] [--fresh DIR])...\n",
+               stderr);
+    return 2;
+  }
+  for (int round = 0; round < options.warmup + options.runs; ++round) {
+    // Each round starts with another case, so that no case always follows
+    // the same one (a copy's writes weigh on the next run for a while).
+    for (std::size_t k = 0; k < options.cases.size(); ++k) {
+      Case& c = options.cases[(round + k) % options.cases.size()];
+      Prepare(c);
+      const double start = SecondsNow();
+      const DWORD code = Run(c.command);
+      const double elapsed = SecondsNow() - start;
+      if (code != c.expect) {
+        std::fprintf(stderr, "bench-timer: %s ended with %ld, not %ld\n", c.command.c_str(), static_cast<long>(code),
+                     static_cast<long>(c.expect));
+        return 1;
+      }
+      if (round >= options.warmup) c.times.push_back(elapsed);
+    }
+  }
+  for (const Case& c : options.cases) {
+    std::printf("%s median %.6f runs", c.name.c_str(), Median(c.times));
+    for (double t : c.times) std::printf(" %.4f", t);
+    std::printf("\n");
+  }
+  return 0;
+}
