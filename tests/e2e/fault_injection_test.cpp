@@ -40,6 +40,7 @@ std::string Lower(std::string text) {
 
 // -- Machine profiles ---------------------------------------------------------
 
+// The bytes of a value, little-endian, as profile hex ("2a 00 00 00 ").
 std::string Hex32(std::uint32_t value) {
   static const char digits[] = "0123456789abcdef";
   std::string text;
@@ -58,6 +59,7 @@ std::string MbifReply(std::uint32_t count, std::uint16_t secondLength = 4) {
   const std::uint32_t values[] = {1, 2, 0x302};
   for (int i = 0; i < 3; ++i) {
     const std::uint16_t length = i == 1 ? secondLength : 4;
+    // 2 unused bytes, the 16-bit length, the value, 4 more bytes.
     reply += "00 00 " + Hex32(length).substr(0, 6) + Hex32(values[i]) + "00 00 00 00 ";
   }
   return "[Mbif]\r\nReply=" + reply + "\r\n";
