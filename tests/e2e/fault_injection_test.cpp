@@ -20,6 +20,7 @@
 #include "fault_table.h"
 #include "footprint.h"
 #include "installation.h"
+#include "support/run_collecting_output.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -493,44 +494,13 @@ INSTANTIATE_TEST_SUITE_P(Faults, SetupFaultTest, testing::ValuesIn(SetupFaults()
 
 // -- The exports, called through acpi-probe ---------------------------------------
 
-struct ProbeResult {
-  DWORD exitCode = ~0u;
-  std::string output;
-};
-
-// Runs acpi-probe on the real setup.exe and reads what it printed.
-ProbeResult RunProbe(const Installation& setup, const std::string& arguments) {
-  test::ScratchFolder folder;
-  const std::string outputPath = folder / "probe.txt";
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  ProbeResult result;
-  {
-    ScopedHandle output(::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
-      ADD_FAILURE() << "cannot create " << outputPath;
-      return result;
-    }
-    std::string commandLine =
-        "\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() + "setup.exe\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output.Get();
-    startup.hStdError = output.Get();
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &process)) {
-      ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
-      return result;
-    }
-    ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::GetExitCodeProcess(process.hProcess, &result.exitCode);
-  }
-  result.output = test::ReadFileContent(outputPath);
-  result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
-  return result;
+// Runs acpi-probe on the real setup.exe; what it printed, without CRs.
+test::ProgramRun RunProbe(const Installation& setup, const std::string& arguments) {
+  test::ProgramRun run =
+      test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() + "setup.exe\" " + arguments);
+  EXPECT_TRUE(run.started) << "cannot start acpi-probe";
+  run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
+  return run;
 }
 
 struct ExportFault {
@@ -602,7 +572,7 @@ TEST_P(ExportFaultTest, AnswersAsDesignedWithinTheCallersBuffer) {
     setup.UseMachine();
     ASSERT_TRUE(::DeleteFileA((setup.SimFolder() + "acpi-sim.exe").c_str()));
   }
-  const ProbeResult probe = RunProbe(setup, fault.arguments);
+  const test::ProgramRun probe = RunProbe(setup, fault.arguments);
   // 0: answered 1; 1: answered 0; 3: wrote past the caller's buffer.
   EXPECT_EQ(probe.exitCode, fault.answer == 1 ? 0u : 1u) << probe.output;
   for (const std::string& line : fault.expectedLines) {

@@ -16,48 +16,13 @@ std::string WindowsPath(const std::string& unixPath) {
   return path;
 }
 
-ProgramRun RunProgram(const std::string& commandLine) {
-  ProgramRun run;
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  ScopedHandle readEnd;
-  ScopedHandle writeEnd;
-  if (!::CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0)) return run;
-  ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nullptr;
-  startup.hStdOutput = writeEnd.Get();
-  startup.hStdError = writeEnd.Get();
-  PROCESS_INFORMATION process = {};
-  std::string mutableLine = commandLine;
-  if (!::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return run;
-  }
-  ScopedHandle processHandle(process.hProcess);
-  ScopedHandle threadHandle(process.hThread);
-  writeEnd.Reset();  // only the child holds the write end now: EOF when it ends
-  run.started = true;
-
-  char chunk[4096];
-  DWORD got = 0;
-  while (::ReadFile(readEnd.Get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-    run.output.append(chunk, got);
-  }
-  ::WaitForSingleObject(processHandle.Get(), INFINITE);
-  ::GetExitCodeProcess(processHandle.Get(), &run.exitCode);
-  return run;
-}
-
 std::string ProbeRun::operator[](const std::string& key) const {
   const auto found = facts.find(key);
   return found == facts.end() ? "<missing " + key + ">" : found->second;
 }
 
 ProbeRun RunProbe(const std::string& arguments) {
-  const ProgramRun program = RunProgram("\"" + WindowsPath(ACPI_PROBE_EXE) + "\" \"" +
+  const ProgramRun program = RunCollectingOutput("\"" + WindowsPath(ACPI_PROBE_EXE) + "\" \"" +
                                         WindowsPath(ACPI_EXPORTS_HOST_EXE) + "\" " + arguments);
   EXPECT_TRUE(program.started) << "acpi-probe did not start";
   ProbeRun run;
@@ -83,13 +48,13 @@ RegisteredSim::RegisteredSim(const std::string& profile) {
     return;
   }
   SetProfile(profile);
-  const ProgramRun run = RunProgram("\"" + server_ + "\" /RegServer");
+  const ProgramRun run = RunCollectingOutput("\"" + server_ + "\" /RegServer");
   registered_ = run.started && run.exitCode == 0;
   if (!registered_) ADD_FAILURE() << "acpi-sim /RegServer failed: " << run.output;
 }
 
 RegisteredSim::~RegisteredSim() {
-  if (registered_) RunProgram("\"" + server_ + "\" /UnregServer");
+  if (registered_) RunCollectingOutput("\"" + server_ + "\" /UnregServer");
 }
 
 void RegisteredSim::SetProfile(const std::string& profile) {

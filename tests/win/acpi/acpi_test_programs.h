@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/win.h"
+#include "support/run_collecting_output.h"
 #include "support/scratch.h"
 
 namespace acpi_test {
@@ -12,14 +13,8 @@ namespace acpi_test {
 // A build-tree path as Wine names it (the Z: drive maps to /).
 std::string WindowsPath(const std::string& unixPath);
 
-struct ProgramRun {
-  bool started = false;
-  DWORD exitCode = 0;
-  std::string output;  // stdout and stderr
-};
-
-// Runs a command line to its end, collecting its output.
-ProgramRun RunProgram(const std::string& commandLine);
+using test::ProgramRun;
+using test::RunCollectingOutput;
 
 // acpi-probe on the exports host, as another program loading setup.exe.
 struct ProbeRun {

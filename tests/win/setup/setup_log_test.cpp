@@ -10,6 +10,7 @@
 
 #include "base/unique_handle.h"
 #include "setup/log_folder_security.h"
+#include "support/run_collecting_output.h"
 #include "support/scratch.h"
 
 #include <sddl.h>
@@ -177,31 +178,22 @@ class SetupLogTest : public testing::Test {
   // Runs the probe, which logs one line and returns without closing the
   // log. Its console output goes to `output`.
   DWORD RunProbe(std::string& output) {
-    ScratchFolder scratch;
-    const std::string outputFile = scratch / "output.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    ScopedHandle out(::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(out.IsValid());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out.Get();
-    startup.hStdError = out.Get();
-    PROCESS_INFORMATION info = {};
-    std::string commandLine = "\"" + ExeFolder() + "setup_log_probe.exe\"";
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-      ADD_FAILURE() << "cannot start the probe, error " << ::GetLastError();
-      return ~0u;
-    }
-    ScopedHandle process(info.hProcess);
-    ScopedHandle thread(info.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    DWORD code = ~0u;
-    ::GetExitCodeProcess(process.Get(), &code);
-    out.Reset();
-    output = ReadFileContent(outputFile);
-    return code;
+    const test::ProgramRun run = test::RunCollectingOutput("\"" + ExeFolder() + "setup_log_probe.exe\"");
+    EXPECT_TRUE(run.started) << "cannot start the probe";
+    output = run.output;
+    return run.started ? run.exitCode : ~0u;
+  }
+
+  // Opens the log where it must not be: no logger, a line logged goes
+  // nowhere, and a run of the probe ends as usual with nothing on the console.
+  void ExpectNoLogAndNoOutput() {
+    SetupLog::Open();
+    EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
+    spdlog::debug("main: feature = 0x{:08x}", 0x302u);
+    SetupLog::Close();
+    std::string output;
+    EXPECT_EQ(RunProbe(output), 0u);
+    EXPECT_EQ(output, "");
   }
 
   const std::string korven_ = CommonAppData() + "\\Korven\\";
@@ -441,14 +433,7 @@ TEST_F(SetupLogTest, LogFileWithASecondNameMeansNoLogUntilThatNameIsGone) {
   WriteFileContent(victim, "keep me\r\n");
   ASSERT_TRUE(::CreateHardLinkA(log_.c_str(), victim.c_str(), nullptr)) << ::GetLastError();
 
-  SetupLog::Open();
-  EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
-  spdlog::debug("main: feature = 0x{:08x}", 0x302u);
-  SetupLog::Close();
-  // The run goes on as usual and shows nothing.
-  std::string output;
-  EXPECT_EQ(RunProbe(output), 0u);
-  EXPECT_EQ(output, "");
+  ExpectNoLogAndNoOutput();
   EXPECT_EQ(ReadFileContent(victim), "keep me\r\n");
 
   // With one name left, it is the log file of an earlier run again.
@@ -479,13 +464,7 @@ TEST_F(SetupLogTest, LinkedFolderOnTheWayMeansNoLogThere) {
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << attributes;
 
-    SetupLog::Open();
-    EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
-    spdlog::debug("main: feature = 0x{:08x}", 0x302u);
-    SetupLog::Close();
-    std::string output;
-    EXPECT_EQ(RunProbe(output), 0u);
-    EXPECT_EQ(output, "");
+    ExpectNoLogAndNoOutput();
 
     // Nothing was written or made where the link leads.
     EXPECT_FALSE(FileExists(log_));
@@ -546,6 +525,11 @@ class MissingCommonAppData {
   ~MissingCommonAppData() {
     ::RegSetValueExA(key_.Get(), kValue, 0, type_, reinterpret_cast<const BYTE*>(saved_.data()),
                      static_cast<DWORD>(saved_.size()));
+    // The shell keeps the last folder it found under "Shell Folders"; one
+    // more lookup puts the real one back, so that no later program's lookup
+    // changes the machine on our behalf.
+    char folder[MAX_PATH] = {};
+    ::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
   }
 
  private:
@@ -562,14 +546,7 @@ TEST_F(SetupLogTest, UnknownCommonAppDataFolderMeansNoLogAndNoOutput) {
     char folder[MAX_PATH] = {};
     ASSERT_TRUE(FAILED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
         << "the folder is still found: " << folder;
-
-    SetupLog::Open();
-    EXPECT_EQ(spdlog::get("setup.exe"), nullptr);
-    spdlog::debug("main: feature = 0x{:08x}", 0x302u);
-
-    std::string output;
-    EXPECT_EQ(RunProbe(output), 0u);
-    EXPECT_EQ(output, "");
+    ExpectNoLogAndNoOutput();
   }
   EXPECT_FALSE(FolderExists(korven_));
   EXPECT_FALSE(FolderExists("C:\\no-such-common-app-data"));
