@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs what is missing, builds the three presets and runs every test:
-# native unit tests, the Windows tests under Wine, the checks of the 32-bit
-# product, and that two clean builds of it are the same bytes. Ends with
-# CTest's summary of all of them.
+# native unit tests and fuzz targets, the checks of the built binaries, the
+# Windows and end-to-end tests under Wine on the three simulated machines
+# (the product on 64-bit and on 32-bit Windows, the twin on 64-bit Windows),
+# and that two clean builds of setup.exe are the same bytes. Ends with
+# CTest's summary of all of them; a test's name starts with its machine.
 set -e
 cd "$(dirname "$0")"
 cmake/install-deps.sh

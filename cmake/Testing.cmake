@@ -2,20 +2,100 @@
 #
 #   setup_add_host_test(target SOURCES ... [LIBRARIES ...])
 #       native GoogleTest binary (host preset)
-#   setup_add_wine_test(target SOURCES ... [LIBRARIES ...])
-#       Windows GoogleTest binary, run by CTest through Wine (win64 preset);
-#       in a build without SETUP_RUN_UNDER_WINE it is built but not run.
+#   setup_add_wine_test(target SOURCES ... [LIBRARIES ...] [MACHINES ...])
+#       Windows GoogleTest binary, run by CTest through Wine on each simulated
+#       machine of this build (or only on the MACHINES named); in a build
+#       without SETUP_RUN_UNDER_WINE it is built but not run.
+#   setup_add_wine_command_test(name [MACHINES ...] COMMAND ...)
+#       any other command per machine; @WINE_RUN@ in it stands for the
+#       machine's runner (wine-run.sh with the machine's prefix)
 #
-# Wine tests share one private prefix under the build tree. The fixture
-# "wine" boots it and keeps a wineserver for it while they run, and stops
-# that server and every Wine process when they are done. They run one at a
-# time: parallel first starts of one prefix race, and several of them touch
-# machine-wide state (HKLM, Program Files, the service manager).
+# The simulated Windows machines, each a private Wine prefix under the build
+# tree, made on first use:
+#   x64    the x64 twin on 64-bit Windows                  (win64 build)
+#   wow64  the 32-bit product on 64-bit Windows, WoW64     (win32 build)
+#   x86    the 32-bit product on 32-bit Windows            (win32 build)
+# A test's CTest name starts with its machine ("wow64.Installation...") and
+# its label names it ("wine-wow64"; one label, as gtest_discover_tests takes
+# no list in a property; ctest -L wine still selects every Windows test).
+# Where this machine cannot run 32-bit programs, the machines that need them
+# have one skipped test saying why, and the tests that need a 32-bit program
+# on the x64 machine are skipped the same way.
+#
+# Each machine's fixture boots its prefix, keeps a wineserver for it while
+# its tests run and makes one COM activation first (cmake/wine-warm-up.cmake),
+# then stops that server and every Wine process. A machine's tests run one
+# at a time: they share its registry, Program Files and service
+# manager, and parallel first starts of one prefix race. The two machines of
+# the win32 build also take turns, as they share its build tree (probes and
+# traces beside the programs); the x64 machine runs beside them.
 include(GoogleTest)
 enable_testing()
 
-set(SETUP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(SETUP_WINE_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh)
+
+# Whether Wine here runs 32-bit programs: the kernel's IA-32 support and
+# Wine's 32-bit half (wine32).
+if(WIN32)
+  execute_process(COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/runs-32bit.sh
+    OUTPUT_VARIABLE SETUP_NO_32BIT_REASON OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE runs_32bit)
+  if(runs_32bit EQUAL 0 AND NOT EXISTS /usr/lib/wine/wine)
+    set(SETUP_NO_32BIT_REASON "Wine's 32-bit half (wine32) is not installed")
+  endif()
+  if(SETUP_NO_32BIT_REASON)
+    set(SETUP_WINE_RUNS_32BIT OFF)
+  else()
+    set(SETUP_WINE_RUNS_32BIT ON)
+  endif()
+endif()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SETUP_WINE_MACHINES x64)
+else()
+  set(SETUP_WINE_MACHINES wow64 x86)
+endif()
+foreach(machine IN LISTS SETUP_WINE_MACHINES)
+  set(SETUP_WINE_RUNNER_${machine} ${SETUP_WINE_RUN})
+  if(machine STREQUAL "x86")
+    list(APPEND SETUP_WINE_RUNNER_${machine} --win32)
+  endif()
+  list(APPEND SETUP_WINE_RUNNER_${machine} ${CMAKE_BINARY_DIR}/wineprefix-${machine})
+endforeach()
+list(GET SETUP_WINE_MACHINES 0 first_machine)
+get_filename_component(build_name ${CMAKE_BINARY_DIR} NAME)
+set(SETUP_WINE_LOCK wine-${build_name})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${SETUP_WINE_RUNNER_${first_machine}})
+
+# The machines of this build that can run here.
+set(SETUP_RUNNABLE_MACHINES "")
+if(SETUP_RUN_UNDER_WINE)
+  foreach(machine IN LISTS SETUP_WINE_MACHINES)
+    if(machine STREQUAL "x64" OR SETUP_WINE_RUNS_32BIT)
+      list(APPEND SETUP_RUNNABLE_MACHINES ${machine})
+    endif()
+  endforeach()
+endif()
+
+# A test that CTest reports as skipped, printing why.
+function(setup_add_skipped_test name reason)
+  add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $1\"; exit 77" sh "${reason}")
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS wine-skipped)
+endfunction()
+
+# The machines of MACHINES (default: all of this build) that run here.
+function(setup_machines_to_run out)
+  set(wanted ${ARGN})
+  if(NOT wanted)
+    set(wanted ${SETUP_WINE_MACHINES})
+  endif()
+  set(result "")
+  foreach(machine IN LISTS wanted)
+    if(machine IN_LIST SETUP_RUNNABLE_MACHINES)
+      list(APPEND result ${machine})
+    endif()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
 
 function(setup_add_host_test target)
   cmake_parse_arguments(arg "" "" "SOURCES;LIBRARIES" ${ARGN})
@@ -25,24 +105,54 @@ function(setup_add_host_test target)
 endfunction()
 
 function(setup_add_wine_test target)
-  cmake_parse_arguments(arg "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(arg "" "" "SOURCES;LIBRARIES;MACHINES" ${ARGN})
   add_executable(${target} ${arg_SOURCES})
   target_link_libraries(${target} PRIVATE GTest::gtest_main test_support ${arg_LIBRARIES})
-  if(SETUP_RUN_UNDER_WINE)
+  setup_machines_to_run(machines ${arg_MACHINES})
+  foreach(machine IN LISTS machines)
+    # Discovery takes the runner the target has at this moment.
+    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${SETUP_WINE_RUNNER_${machine}})
     gtest_discover_tests(${target}
+      TEST_PREFIX ${machine}.
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       PROPERTIES
-        LABELS wine
-        FIXTURES_REQUIRED wine
-        RESOURCE_LOCK wineprefix
+        LABELS wine-${machine}
+        FIXTURES_REQUIRED wine-${machine}
+        RESOURCE_LOCK ${SETUP_WINE_LOCK}
         TIMEOUT 300)
-  endif()
+  endforeach()
+  set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
+endfunction()
+
+function(setup_add_wine_command_test name)
+  cmake_parse_arguments(arg "" "" "MACHINES;COMMAND" ${ARGN})
+  setup_machines_to_run(machines ${arg_MACHINES})
+  foreach(machine IN LISTS machines)
+    string(REPLACE ";" "|" runner "${SETUP_WINE_RUNNER_${machine}}")
+    string(REPLACE "@WINE_RUN@" "${runner}" command "${arg_COMMAND}")
+    add_test(NAME ${machine}.${name} COMMAND ${command})
+    set_tests_properties(${machine}.${name} PROPERTIES
+      LABELS wine-${machine} FIXTURES_REQUIRED wine-${machine} RESOURCE_LOCK ${SETUP_WINE_LOCK} TIMEOUT 300)
+  endforeach()
 endfunction()
 
 if(SETUP_RUN_UNDER_WINE)
-  add_test(NAME wine.boot COMMAND ${SETUP_WINE_RUN} ${SETUP_WINEPREFIX} --boot)
-  add_test(NAME wine.stop COMMAND ${SETUP_WINE_RUN} ${SETUP_WINEPREFIX} --stop)
-  set_tests_properties(wine.boot PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wineprefix LABELS wine)
-  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wineprefix LABELS wine)
+  foreach(machine IN LISTS SETUP_WINE_MACHINES)
+    if(machine IN_LIST SETUP_RUNNABLE_MACHINES)
+      string(REPLACE ";" "|" runner "${SETUP_WINE_RUNNER_${machine}}")
+      add_test(NAME ${machine}.wine.boot COMMAND ${SETUP_WINE_RUNNER_${machine}} --boot)
+      add_test(NAME ${machine}.wine.warm_up COMMAND ${CMAKE_COMMAND} -DWINE_RUN=${runner}
+        -DSIM=$<TARGET_FILE:acpi-sim> -DPROBE=$<TARGET_FILE:acpi-probe> -DSETUP=$<TARGET_FILE:setup>
+        -P ${PROJECT_SOURCE_DIR}/cmake/wine-warm-up.cmake)
+      add_test(NAME ${machine}.wine.stop COMMAND ${SETUP_WINE_RUNNER_${machine}} --stop)
+      set_tests_properties(${machine}.wine.boot ${machine}.wine.warm_up PROPERTIES
+        FIXTURES_SETUP wine-${machine} RESOURCE_LOCK ${SETUP_WINE_LOCK} LABELS wine-${machine})
+      set_tests_properties(${machine}.wine.warm_up PROPERTIES DEPENDS ${machine}.wine.boot TIMEOUT 300)
+      set_tests_properties(${machine}.wine.stop PROPERTIES
+        FIXTURES_CLEANUP wine-${machine} RESOURCE_LOCK ${SETUP_WINE_LOCK} LABELS wine-${machine})
+    else()
+      setup_add_skipped_test(${machine}.machine "${SETUP_NO_32BIT_REASON}: the ${machine} machine's tests do not run")
+    endif()
+  endforeach()
 endif()

@@ -14,7 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Windows programs built here run through Wine, always in the build tree's
-# own prefix (see wine-run.sh), never in the user's.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+# Windows programs built here run through Wine (wine-run.sh), always in a
+# private prefix of the build tree, never in the user's: cmake/Testing.cmake
+# sets the emulator for each simulated machine.

@@ -1,13 +1,20 @@
 #!/bin/sh
-# wine-run.sh PREFIX PROGRAM [ARGS...]
+# wine-run.sh [--win32] PREFIX PROGRAM [ARGS...]
 #
 # Runs a Windows program under Wine in the private prefix PREFIX, which is
-# created on first use. It is the cross-compiling emulator, so CTest's test
-# discovery and the tests themselves never touch the user's own ~/.wine.
+# created on first use: 64-bit Windows (running 32-bit programs under WoW64
+# where Wine's 32-bit half is installed), or 32-bit Windows with --win32. It
+# is the cross-compiling emulator, so CTest's test discovery and the tests
+# themselves never touch the user's own ~/.wine.
 #   wine-run.sh PREFIX --boot   create the prefix if needed and keep a
 #                               wineserver running for it
 #   wine-run.sh PREFIX --stop   stop that wineserver and every Wine process
 set -e
+WINEARCH=win64
+if [ "$1" = --win32 ]; then
+    WINEARCH=win32
+    shift
+fi
 prefix=$1
 shift
 [ -n "$prefix" ] || { echo "wine-run.sh: no prefix given" >&2; exit 2; }
@@ -18,7 +25,7 @@ WINEDEBUG=${SETUP_WINEDEBUG:--all}
 # them. No winedbg: a crashing program must end with a failure status, not
 # be caught by the debugger and reported as ending with 0.
 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+export WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
 unset DISPLAY WAYLAND_DISPLAY
 
 boot() {

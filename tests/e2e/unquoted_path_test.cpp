@@ -1,7 +1,8 @@
 // Paths an elevated run must not be led to. A command line whose program
 // path holds blanks and is not quoted lets the platform try each piece up
 // to a blank as a program first: for C:\Program Files\Fan Control\... that
-// is C:\Program.exe, then C:\Program Files\Fan.exe. And setup.ini, which the
+// is C:\Program.exe, then C:\Program Files\Fan.exe (with Program Files (x86),
+// C:\Program Files.exe and C:\Program Files (x86)\Fan.exe on the way). And setup.ini, which the
 // user can write, must not send the installation or the service executable
 // out of the folders meant for them.
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr char kProgramFiles[] = "C:\\Program Files";
 constexpr char kInstallPath[] = "Fan Control\\Service";
 
 // Starts the command line as it stands and waits; false when nothing started.
@@ -87,16 +87,19 @@ Lines RunLines(const std::string& targetFolder) {
 }
 
 TEST(UnquotedPath, InstallingBelowBlanksRunsOnlyTheServiceExecutable) {
-  ASSERT_EQ(ProgramFiles(), std::string(kProgramFiles) + "\\") << "the canaries would be planted in the wrong place";
+  // The machine's Program Files, as the shell gives it to this build.
+  const std::string programFiles = ProgramFiles();
+  const std::size_t blank = programFiles.find(' ');
+  ASSERT_NE(blank, std::string::npos) << programFiles << ": no blank to test with";
   // Declared first, so removed last: after the Installation has cleaned up.
   ProgramFilesFolder fanControl("Fan Control");
-  Canary program("C:\\Program.exe");
-  Canary fan(std::string(kProgramFiles) + "\\Fan.exe");
+  Canary program(programFiles.substr(0, blank) + ".exe");
+  Canary fan(programFiles + "Fan.exe");
 
   Installation setup;
   setup.UseMachine();
   setup.settings["InstallPath"] = kInstallPath;
-  const std::string target = std::string(kProgramFiles) + "\\" + kInstallPath + "\\1.2.0.8\\";
+  const std::string target = programFiles + kInstallPath + "\\1.2.0.8\\";
   RunResult run = setup.Run();
 
   EXPECT_EQ(run.exitCode, 0u);

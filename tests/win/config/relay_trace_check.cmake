@@ -3,15 +3,18 @@
 # arguments, and the profile flush request, made only by the reader that was
 # opened (the accessor's), never by one that was not.
 #
-#   cmake -DWINE_RUN=... -DPREFIX=... -DPROBE=... -DTRACE=... -P relay_trace_check.cmake
-foreach(var WINE_RUN PREFIX PROBE TRACE)
+#   cmake -DWINE_RUN=... -DPROBE=... -DTRACE=... -P relay_trace_check.cmake
+#
+# WINE_RUN is the machine's runner, its words separated by |.
+foreach(var WINE_RUN PROBE TRACE)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} not given")
   endif()
 endforeach()
+string(REPLACE "|" ";" WINE_RUN "${WINE_RUN}")
 
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env SETUP_WINEDEBUG=+relay ${WINE_RUN} ${PREFIX} ${PROBE} relay
+  COMMAND ${CMAKE_COMMAND} -E env SETUP_WINEDEBUG=+relay ${WINE_RUN} ${PROBE} relay
   OUTPUT_VARIABLE output
   ERROR_FILE ${TRACE}
   RESULT_VARIABLE status)
