@@ -143,12 +143,6 @@ Lines NotStartedLines(const Installation& setup, const std::string& program, DWO
   return lines;
 }
 
-void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value->data, text + std::string(1, '\0'));
-}
-
 void ExpectPayloadCopied(const std::string& target) {
   const Lines files = ListFolder(target);
   for (const char* name : {"fan.dll", "fansvc.exe", "readme.txt", "setup.exe", "setup.ini"}) {

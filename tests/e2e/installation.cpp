@@ -167,11 +167,19 @@ Installation::~Installation() {
   test::RemoveTree(InstallRoot());
 }
 
-void Installation::UseMachine(const std::optional<std::string>& profile) {
+void Installation::UseMachine(const std::optional<std::string>& profile, const std::string& simulator) {
   sim_.emplace();
-  CopyOrFail(FromUnixPath(ACPI_SIM_EXE), *sim_ / "acpi-sim.exe");
+  CopyOrFail(FromUnixPath(simulator), *sim_ / "acpi-sim.exe");
   if (profile) test::WriteFileContent(*sim_ / "acpi-sim.ini", *profile);
   ASSERT_EQ(RunAndWait("\"" + (*sim_ / "acpi-sim.exe") + "\" /RegServer"), 0u);
+}
+
+void Installation::UseSetup(const std::string& setupExe) {
+  CopyOrFail(FromUnixPath(setupExe), payload_ / "setup.exe");
+}
+
+void Installation::UseServiceExecutable(const std::string& serviceExe) {
+  CopyOrFail(FromUnixPath(serviceExe), payload_ / "fansvc.exe");
 }
 
 void Installation::UseNoServer() {
@@ -287,6 +295,21 @@ void Installation::CreateService() const {
                                                SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
                                                nullptr, nullptr));
   ASSERT_TRUE(service.IsValid()) << ::GetLastError();
+}
+
+void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(value->data, text + std::string(1, '\0'));
+}
+
+void ExpectInstalled(const Installation& setup, const std::string& version) {
+  const std::string target = setup.TargetFolder(version);
+  EXPECT_EQ(ListFolder(target),
+            (std::vector<std::string>{"fan.dll", "fansvc.exe", "readme.txt", "setup.exe", "setup.ini"}));
+  ExpectText(setup.ReadValue("Version"), version);
+  ExpectText(setup.ReadValue("Path"), target);
+  EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

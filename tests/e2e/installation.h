@@ -55,10 +55,17 @@ class Installation {
   bool writeIni = true;
 
   // Registers a copy of the simulator whose profile is the given text (no
-  // profile file for nullopt: the default fan-control machine).
-  void UseMachine(const std::optional<std::string>& profile = std::nullopt);
+  // profile file for nullopt: the default fan-control machine). The
+  // simulator is this build's unless another one is named (a Unix path).
+  void UseMachine(const std::optional<std::string>& profile = std::nullopt,
+                  const std::string& simulator = ACPI_SIM_EXE);
   // Leaves "tavriCom.axdata" unregistered.
   void UseNoServer();
+
+  // Puts another build's setup.exe or service executable (Unix paths) into
+  // the payload in place of this build's.
+  void UseSetup(const std::string& setupExe);
+  void UseServiceExecutable(const std::string& serviceExe);
 
   // Variables set for setup.exe's processes, on top of this process's own.
   std::map<std::string, std::string> environment;
@@ -93,6 +100,13 @@ class Installation {
   test::ScratchFolder payload_;
   std::optional<test::ScratchFolder> sim_;
 };
+
+// REG_SZ holding the text and its terminating NUL, nothing more.
+void ExpectText(const std::optional<RegValue>& value, const std::string& text);
+
+// The payload's top-level files in the version's target folder, the version
+// and the folder recorded, the service pointing at the installed executable.
+void ExpectInstalled(const Installation& setup, const std::string& version);
 
 // Every file at the top level of a folder, sorted; sub-folders end in '\'.
 std::vector<std::string> ListFolder(const std::string& folder);

@@ -17,13 +17,6 @@ using Lines = std::vector<std::string>;
 
 std::string Profile(const std::string& featureWord) { return "[Mbif]\r\nFeatureWord=" + featureWord + "\r\n"; }
 
-// REG_SZ holding the text and its terminating NUL, nothing more.
-void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value->data, text + std::string(1, '\0'));
-}
-
 // What a first installation of 1.2.0.8 logs, in order.
 Lines FreshInstallLines(const Installation& setup, const std::string& feature = "0x00000302") {
   return {"main: feature = " + feature,
@@ -32,14 +25,6 @@ Lines FreshInstallLines(const Installation& setup, const std::string& feature = 
           "main: MakeTargetFolder path = " + setup.TargetFolder("1.2.0.8"),
           "ExecuteCommand: CreateProcessA...",
           "main: RegisterService: bSuccess = true"};
-}
-
-void ExpectInstalled(const Installation& setup, const std::string& version) {
-  const std::string target = setup.TargetFolder(version);
-  EXPECT_EQ(ListFolder(target), (Lines{"fan.dll", "fansvc.exe", "readme.txt", "setup.exe", "setup.ini"}));
-  ExpectText(setup.ReadValue("Version"), version);
-  ExpectText(setup.ReadValue("Path"), target);
-  EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
 }
 
 void ExpectNothingInstalled(const Installation& setup) {

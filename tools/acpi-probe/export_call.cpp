@@ -5,6 +5,7 @@
 
 #include "acpi/acpi_export_names.h"
 #include "acpi/acpi_exports.h"
+#include "base/unique_handle.h"
 
 namespace {
 
@@ -32,6 +33,44 @@ int Invoke(const LoadedExports& exports, const ProbeOptions& options, ULONG* val
   return As<AcpiCallMethodFunction>(f)(&method, buffer, length);
 }
 
+// The machine field of the executable's PE header; 0 when it cannot be read.
+WORD ImageMachine(const std::string& path) {
+  ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  IMAGE_DOS_HEADER dos;
+  DWORD got = 0;
+  if (!file || !::ReadFile(file.Get(), &dos, sizeof dos, &got, nullptr) || got != sizeof dos ||
+      dos.e_magic != IMAGE_DOS_SIGNATURE) {
+    return 0;
+  }
+  struct {
+    DWORD signature;
+    IMAGE_FILE_HEADER header;
+  } pe;
+  if (::SetFilePointer(file.Get(), dos.e_lfanew, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !::ReadFile(file.Get(), &pe, sizeof pe, &got, nullptr) || got != sizeof pe ||
+      pe.signature != IMAGE_NT_SIGNATURE) {
+    return 0;
+  }
+  return pe.header.Machine;
+}
+
+// Why the module cannot be loaded, in one line. An executable of the other
+// bitness is the usual case: the platform only says "error 193".
+std::string LoadFailure(const std::string& module, DWORD error) {
+#if defined(_WIN64)
+  constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
+  const char* other = "a 32-bit program; this acpi-probe is 64-bit: use the acpi-probe of the win32 build";
+#else
+  constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
+  const char* other = "a 64-bit program; this acpi-probe is 32-bit: use the acpi-probe of the win64 build";
+#endif
+  if (error == ERROR_BAD_EXE_FORMAT && ImageMachine(module) == kOtherMachine) {
+    return "cannot load " + module + ": it is " + other;
+  }
+  return "cannot load " + module + " (error " + std::to_string(error) + ")";
+}
+
 }  // namespace
 
 LoadedExports::~LoadedExports() {
@@ -48,7 +87,7 @@ bool LoadedExports::Load(const std::string& module, const ProbeCommand& command,
   }
   module_ = ::LoadLibraryA(module.c_str());
   if (module_ == nullptr) {
-    *error = "cannot load " + module + " (error " + std::to_string(::GetLastError()) + ")";
+    *error = LoadFailure(module, ::GetLastError());
     return false;
   }
   function_ = ::GetProcAddress(module_, name_);
