@@ -1,4 +1,4 @@
-// bench-timer [--warmup N] [--runs N] CASE...
+// bench-timer [--warmup N] [--runs N] [--sync] CASE...
 //
 // Times programs, each started with CreateProcessA and awaited, and prints
 // for each case its median in seconds ("NAME median S runs S S ..."). The
@@ -7,6 +7,9 @@
 // start-up of Wine itself that a run from the Linux side would add.
 //   --warmup N        untimed rounds first (default 1)
 //   --runs N          timed rounds (default 5)
+//   --sync            after each run's preparation, just before the run, have
+//                     Linux write the machine's dirty pages back (Wine only),
+//                     so that no run pays for an earlier one's writes
 // A case:
 //   --case NAME       starts a case; the options up to the next --case are its
 //   --run CMDLINE     the command line to time (one argument)
@@ -40,11 +43,16 @@ struct Case {
 struct Options {
   int warmup = 1;
   int runs = 5;
+  bool sync = false;
   std::vector<Case> cases;
 };
 
 bool Parse(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--sync") == 0) {
+      options->sync = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const std::string option = argv[i];
     const char* value = argv[++i];
@@ -109,6 +117,34 @@ DWORD Run(const std::string& commandLine) {
   return code;
 }
 
+// Runs Linux's sync from inside Wine and waits until it is done. Wine starts
+// a Unix program as it is but gives no process handle to wait on, so the
+// shell leaves a file behind when sync has returned (Z: is Wine's name for
+// the Unix root).
+bool SyncDisks() {
+  const std::string marker = "/tmp/bench-timer-" + std::to_string(::GetCurrentProcessId()) + ".synced";
+  std::string windowsMarker = "Z:" + marker;
+  for (char& c : windowsMarker) {
+    if (c == '/') c = '\\';
+  }
+  ::DeleteFileA(windowsMarker.c_str());
+  std::string command = "Z:\\bin\\sh -c \"sync && : > " + marker + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+    return false;
+  }
+  if (process.hProcess != nullptr) ::CloseHandle(process.hProcess);
+  if (process.hThread != nullptr) ::CloseHandle(process.hThread);
+  for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
+    if (::DeleteFileA(windowsMarker.c_str())) return true;
+    ::Sleep(1);
+  }
+  return false;
+}
+
 void Prepare(const Case& c) {
   for (const std::string& command : c.before) Run(command);
   for (const std::string& folder : c.remove) RemoveTree(folder);
@@ -123,7 +159,7 @@ void Prepare(const Case& c) {
 int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, &options)) {
-    std::fputs("usage: bench-timer [--warmup N] [--runs N] (--case NAME --run CMDLINE [--expect CODE]"
+    std::fputs("usage: bench-timer [--warmup N] [--runs N] [--sync] (--case NAME --run CMDLINE [--expect CODE]"
                " [--before CMDLINE] [--remove DIR] [--fresh DIR])...\n",
                stderr);
     return 2;
@@ -134,6 +170,10 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < options.cases.size(); ++k) {
       Case& c = options.cases[(round + k) % options.cases.size()];
       Prepare(c);
+      if (options.sync && !SyncDisks()) {
+        std::fputs("bench-timer: sync did not finish\n", stderr);
+        return 1;
+      }
       const double start = SecondsNow();
       const DWORD code = Run(c.command);
       const double elapsed = SecondsNow() - start;
