@@ -173,40 +173,6 @@ void ExpectOutcome(Outcome outcome, const Installation& setup, const std::string
   EXPECT_EQ(run.exitCode, ExitCodeOf(outcome));
 }
 
-// Processes started from a folder (the payload, the target, the simulator's)
-// that are still running a few seconds after the run: a server process
-// needs a moment to end after its last client let go, one that was never
-// let go stays until its idle limit (20 s).
-Lines ProcessesLeftRunningFrom(const std::string& folder) {
-  Lines found;
-  if (folder.empty()) return found;
-  ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return {"cannot list processes: " + std::to_string(::GetLastError())};
-  const DWORD deadline = ::GetTickCount() + 5000;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
-    ScopedHandle process(
-        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    if (!process) continue;
-    char image[MAX_PATH * 2] = {};
-    DWORD size = sizeof image;
-    if (!::QueryFullProcessImageNameA(process.Get(), 0, image, &size)) continue;
-    if (Lower(image).rfind(Lower(folder), 0) != 0) continue;
-    const DWORD now = ::GetTickCount();
-    const DWORD wait = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
-    if (::WaitForSingleObject(process.Get(), wait) != WAIT_OBJECT_0) found.push_back(image);
-  }
-  return found;
-}
-
-// Nobody holds the log file open once the run has ended.
-bool LogFileIsFree() {
-  ScopedHandle file(::CreateFileA(kLogFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
 // A change to the machine is the run's own when it lies in a folder or key
 // the installer owns, or is a folder or key on the way there.
 bool Owned(const std::string& change, const std::vector<std::string>& owned) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 
 #include "base/unique_handle.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 namespace e2e {
 namespace {
@@ -46,6 +48,11 @@ DWORD WaitForExit(const ScopedHandle& process) {
 }
 
 DWORD RunAndWait(const std::string& commandLine) { return WaitForExit(Start(commandLine)); }
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::uint64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -186,7 +193,9 @@ void Installation::UseNoServer() {
   ASSERT_EQ(RunAndWait("\"" + FromUnixPath(ACPI_SIM_EXE) + "\" /UnregServer"), 0u);
 }
 
-RunResult Installation::Run(int processes) {
+RunResult Installation::Run(int processes) { return Run(processes, nullptr); }
+
+RunResult Installation::Run(int processes, const Meddler& meddle) {
   if (writeIni) {
     std::string ini = "[Common]\r\n";
     for (const auto& setting : settings) {
@@ -216,6 +225,18 @@ RunResult Installation::Run(int processes) {
     const auto extra = SetEnvironment(environment);
     std::vector<ScopedHandle> started;
     for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\""));
+    if (meddle) {
+      std::vector<HANDLE> handles;
+      for (const ScopedHandle& process : started) handles.push_back(process.Get());
+      // One last look after they have all ended.
+      const DWORD deadline = ::GetTickCount() + 120000;
+      bool done = false, ended = false;
+      while (!(done = meddle(handles)) && !ended && static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
+        ended = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, 10) != WAIT_TIMEOUT;
+      }
+      EXPECT_TRUE(done) << (ended ? "every setup.exe ended before the moment came"
+                                  : "the moment did not come within 120 s");
+    }
     for (const ScopedHandle& process : started) result.exitCodes.push_back(WaitForExit(process));
     result.exitCode = result.exitCodes.front();
   }
@@ -269,6 +290,13 @@ void Installation::WriteValue(const std::string& name, DWORD type, const std::st
             ERROR_SUCCESS);
 }
 
+void Installation::DeleteValue(const std::string& name) {
+  ScopedRegKey key;
+  ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, registryKey_.c_str(), 0, KEY_SET_VALUE, key.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegDeleteValueA(key.Get(), name.c_str()), ERROR_SUCCESS);
+}
+
 bool Installation::ServiceExists() const {
   ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), SERVICE_QUERY_CONFIG));
@@ -295,6 +323,44 @@ void Installation::CreateService() const {
                                                SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
                                                nullptr, nullptr));
   ASSERT_TRUE(service.IsValid()) << ::GetLastError();
+}
+
+std::vector<std::string> ProcessesLeftRunningFrom(const std::string& folder) {
+  std::vector<std::string> found;
+  if (folder.empty()) return found;
+  ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return {"cannot list processes: " + std::to_string(::GetLastError())};
+  const DWORD deadline = ::GetTickCount() + 5000;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
+    ScopedHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    char image[MAX_PATH * 2] = {};
+    DWORD size = sizeof image;
+    if (!::QueryFullProcessImageNameA(process.Get(), 0, image, &size)) continue;
+    if (Lower(image).rfind(Lower(folder), 0) != 0) continue;
+    const DWORD now = ::GetTickCount();
+    const DWORD wait = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
+    if (::WaitForSingleObject(process.Get(), wait) != WAIT_OBJECT_0) found.push_back(image);
+  }
+  return found;
+}
+
+bool LogFileIsFree() {
+  ScopedHandle file(::CreateFileA(kLogFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+std::vector<std::string> FreshInstallLines(const Installation& setup, const std::string& feature) {
+  return {"main: feature = " + feature,
+          "main: targetVer = 1.2.0.8",
+          "main: currentVer = ",
+          "main: MakeTargetFolder path = " + setup.TargetFolder("1.2.0.8"),
+          "ExecuteCommand: CreateProcessA...",
+          "main: RegisterService: bSuccess = true"};
 }
 
 void ExpectText(const std::optional<RegValue>& value, const std::string& text) {

@@ -8,6 +8,7 @@
 // the object, and everything it made is removed on destruction.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -73,6 +74,12 @@ class Installation {
   // Runs setup.exe from the payload folder: `processes` of them started at
   // once, all awaited. The log lines and boxes are those of all of them.
   RunResult Run(int processes = 1);
+  // The same, and meanwhile `meddle` is called with the started processes
+  // every 10 ms until it answers true: it may kill one of them, or what
+  // they started, at the moment it looks for. Fails the test when that
+  // moment does not come before they end (or within 120 s).
+  using Meddler = std::function<bool(const std::vector<HANDLE>& installers)>;
+  RunResult Run(int processes, const Meddler& meddle);
   // Runs another program with the same environment; its exit code.
   DWORD RunOther(const std::string& commandLine) const;
 
@@ -90,6 +97,7 @@ class Installation {
 
   std::optional<RegValue> ReadValue(const std::string& name) const;
   void WriteValue(const std::string& name, DWORD type, const std::string& data);
+  void DeleteValue(const std::string& name);
   bool ServiceExists() const;
   std::string ServiceBinaryPath() const;
   // Registers the service as an earlier installation would have.
@@ -101,12 +109,24 @@ class Installation {
   std::optional<test::ScratchFolder> sim_;
 };
 
+// What a first installation of 1.2.0.8 logs, in order.
+std::vector<std::string> FreshInstallLines(const Installation& setup, const std::string& feature = "0x00000302");
+
 // REG_SZ holding the text and its terminating NUL, nothing more.
 void ExpectText(const std::optional<RegValue>& value, const std::string& text);
 
 // The payload's top-level files in the version's target folder, the version
 // and the folder recorded, the service pointing at the installed executable.
 void ExpectInstalled(const Installation& setup, const std::string& version);
+
+// Processes started from a folder (the payload, the target, the simulator's)
+// that are still running a few seconds after the run: a server process
+// needs a moment to end after its last client let go, one that was never
+// let go stays until its idle limit (20 s).
+std::vector<std::string> ProcessesLeftRunningFrom(const std::string& folder);
+
+// Nobody holds the log file open.
+bool LogFileIsFree();
 
 // Every file at the top level of a folder, sorted; sub-folders end in '\'.
 std::vector<std::string> ListFolder(const std::string& folder);

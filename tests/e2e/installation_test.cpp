@@ -17,16 +17,6 @@ using Lines = std::vector<std::string>;
 
 std::string Profile(const std::string& featureWord) { return "[Mbif]\r\nFeatureWord=" + featureWord + "\r\n"; }
 
-// What a first installation of 1.2.0.8 logs, in order.
-Lines FreshInstallLines(const Installation& setup, const std::string& feature = "0x00000302") {
-  return {"main: feature = " + feature,
-          "main: targetVer = 1.2.0.8",
-          "main: currentVer = ",
-          "main: MakeTargetFolder path = " + setup.TargetFolder("1.2.0.8"),
-          "ExecuteCommand: CreateProcessA...",
-          "main: RegisterService: bSuccess = true"};
-}
-
 void ExpectNothingInstalled(const Installation& setup) {
   EXPECT_FALSE(setup.ReadValue("Version"));
   EXPECT_FALSE(setup.ReadValue("Path"));

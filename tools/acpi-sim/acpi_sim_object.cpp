@@ -111,8 +111,13 @@ HRESULT AcpiSimObject::Answer(DISPID dispid, REFIID riid, WORD flags, DISPPARAMS
   if (result != nullptr) ::VariantInit(result);
 
   SimProfile profile(folder_ + kSimProfileName);
-  std::optional<std::uint32_t> fail;
-  if (!profile.Number(method->name, "Fail", &fail)) return kBadProfileResult;
+  std::optional<std::uint32_t> fail, delay;
+  if (!profile.Number(method->name, "Fail", &fail) || !profile.Number(method->name, "Delay", &delay)) {
+    return kBadProfileResult;
+  }
+  // A server that takes its time: the caller waits in the call, which is
+  // journaled already, so a test can act while it waits.
+  if (delay) ::Sleep(*delay);
 
   switch (method->work) {
     case SimWork::kNothing:
