@@ -58,6 +58,7 @@ m_once() {
     [ "$n" -eq 1 ] && pass "$2" || fail "$2: expected '$1' once in the manifest, found it $n times"
 }
 m_once '<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>' "manifest asks for requireAdministrator"
+m_once '<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>' "manifest makes UTF-8 the active code page"
 m_once "<assemblyIdentity type=\"win32\" name=\"Korven.Ventaro.Setup\" version=\"$quad\"/>" "manifest identity version $quad"
 while IFS='|' read -r windows guid; do
     m_once "<supportedOS Id=\"{$guid}\"/>" "manifest supports $windows"
