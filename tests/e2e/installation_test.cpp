@@ -136,6 +136,31 @@ TEST(Installation, ASecondRunStartedMeanwhileWaitsAndThenFindsNothingToDo) {
   EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
 }
 
+TEST(Installation, TwoRunsStartedAtTheSameMomentInstallOnceTwentyTimesOver) {
+  // Without a slow service: the moment the two meet falls anywhere.
+  for (int round = 1; round <= 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Installation setup;
+    setup.UseMachine();
+    RunResult both = setup.Run(2);
+    EXPECT_EQ(both.exitCodes, (std::vector<DWORD>{0, 0}));
+    Lines expected = FreshInstallLines(setup);
+    for (const char* line : {"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}) {
+      expected.push_back(line);
+    }
+    // One installation (one registration), then one run that found it.
+    EXPECT_EQ(both.lines, expected);
+    const std::string target = setup.TargetFolder("1.2.0.8");
+    for (const std::string& name : ListFolder(setup.Payload())) {
+      if (name.back() == '\\') continue;
+      EXPECT_EQ(test::ReadFileContent(target + name), test::ReadFileContent(setup.Payload() + name)) << name;
+    }
+    ExpectText(setup.ReadValue("Path"), target);
+    EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
+    if (HasFailure()) break;
+  }
+}
+
 // Tells Wine to prefer DLLs of these names found along the search path to
 // its own, as Windows does for DLLs that are not known DLLs; undone on
 // destruction.

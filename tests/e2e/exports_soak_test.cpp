@@ -1,0 +1,56 @@
+// The exports of the real setup.exe under load: many threads of one client,
+// every export in turn, against a resident server, through acpi-probe. A
+// test with a bounded count (how fast it goes belongs to bench/).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "installation.h"
+#include "support/run_collecting_output.h"
+
+namespace e2e {
+namespace {
+
+// acpi-probe's "key: value" lines.
+std::map<std::string, std::string> Facts(const std::string& output) {
+  std::map<std::string, std::string> facts;
+  std::size_t at = 0;
+  while (at < output.size()) {
+    std::size_t end = output.find('\n', at);
+    if (end == std::string::npos) end = output.size();
+    std::string line = output.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t colon = line.find(": ");
+    if (colon != std::string::npos) facts[line.substr(0, colon)] = line.substr(colon + 2);
+    at = end + 1;
+  }
+  return facts;
+}
+
+TEST(ExportsSoak, EightThreadsOfFiveHundredCallsAnswerAsAloneAndLeakNothing) {
+  Installation setup;
+  setup.UseMachine("[Server]\r\nResident=30000\r\n[Items]\r\n5=0x1234\r\n");
+  const test::ProgramRun probe = test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
+                                                           setup.Payload() + "setup.exe\" soak --threads 8 --repeat 500");
+  ASSERT_TRUE(probe.started);
+  EXPECT_EQ(probe.exitCode, 0u) << probe.output;
+  auto facts = Facts(probe.output);
+  EXPECT_EQ(facts["soak calls"], "4000 (8 threads x 500, 24 kinds of call)");
+  EXPECT_EQ(facts["soak wrong"], "0") << facts["first wrong"];
+  EXPECT_EQ(facts["fresh handle after"], facts["fresh handle before"]);
+  const double early = std::stod(facts["private bytes after 500 calls"]);
+  const double late = std::stod(facts["private bytes at the end"]);
+  ASSERT_GT(early, 0.0) << probe.output;
+  EXPECT_LE(late, early * 1.05) << probe.output;
+  EXPECT_GE(late, early * 0.95) << probe.output;
+
+  // And the answers it compared with are the right ones: a single call of
+  // the soak's kinds, checked against the profile.
+  const test::ProgramRun item = test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
+                                                          setup.Payload() + "setup.exe\" get-item 5");
+  EXPECT_EQ(Facts(item.output)["value"].rfind("0x00001234 ", 0), 0u) << item.output;
+}
+
+}  // namespace
+}  // namespace e2e

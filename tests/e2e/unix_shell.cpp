@@ -1,0 +1,69 @@
+#include "unix_shell.h"
+
+#include <cstdlib>
+
+#include "base/unique_handle.h"
+#include "support/scratch.h"
+
+namespace e2e {
+namespace {
+
+// /tmp/<name> seen from Windows: Wine maps the Unix root to Z:.
+std::string WindowsTmp(const std::string& name) { return "Z:\\tmp\\" + name; }
+
+}  // namespace
+
+UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs) {
+  // Wine starts a Unix program as it is, but hands back no process to wait
+  // for: the script leaves its status behind when it is done.
+  const std::string stem = test::UniqueName("ventaro-e2e-shell");
+  const std::string unixStem = "/tmp/" + stem;
+  test::WriteFileContent(WindowsTmp(stem + ".sh"), "(\n" + script + "\n) >" + unixStem + ".out 2>&1\necho $? >" +
+                                                       unixStem + ".part\nmv " + unixStem + ".part " + unixStem +
+                                                       ".status\n");
+  UnixRun run;
+  std::string command = "Z:\\bin\\sh " + unixStem + ".sh";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &process)) {
+    if (process.hProcess != nullptr) ::CloseHandle(process.hProcess);
+    if (process.hThread != nullptr) ::CloseHandle(process.hThread);
+    const DWORD deadline = ::GetTickCount() + timeoutMs;
+    while (!test::FileExists(WindowsTmp(stem + ".status")) && static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
+      ::Sleep(10);
+    }
+    run.finished = test::FileExists(WindowsTmp(stem + ".status"));
+    if (run.finished) run.status = std::atoi(test::ReadFileContent(WindowsTmp(stem + ".status")).c_str());
+    run.output = test::ReadFileContent(WindowsTmp(stem + ".out"));
+  } else {
+    run.output = "cannot start /bin/sh: error " + std::to_string(::GetLastError());
+  }
+  for (const char* suffix : {".sh", ".out", ".part", ".status"}) ::DeleteFileA(WindowsTmp(stem + suffix).c_str());
+  return run;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+  using UnixFileName = char*(__cdecl*)(const wchar_t*);
+  const auto convert = reinterpret_cast<UnixFileName>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return {};
+  std::wstring wide(windowsPath.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, windowsPath.data(),
+                                                             static_cast<int>(windowsPath.size()), &wide[0],
+                                                             static_cast<int>(wide.size()))));
+  char* unix = convert(wide.c_str());
+  if (unix == nullptr) return {};
+  std::string path = unix;
+  ::HeapFree(::GetProcessHeap(), 0, unix);
+  return path;
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace e2e
