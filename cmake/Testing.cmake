@@ -25,10 +25,10 @@
 # Each machine's fixture boots its prefix, keeps a wineserver for it while
 # its tests run and makes one COM activation first (cmake/wine-warm-up.cmake),
 # then stops that server and every Wine process. A machine's tests run one
-# at a time: they share its registry, Program Files and service
-# manager, and parallel first starts of one prefix race. The two machines of
-# the win32 build also take turns, as they share its build tree (probes and
-# traces beside the programs); the x64 machine runs beside them.
+# at a time: they share its registry, Program Files and service manager, and
+# parallel first starts of one prefix race. The two machines of the win32
+# build also take turns, as they share its build tree (probes and traces
+# beside the programs); the x64 machine runs beside them.
 include(GoogleTest)
 enable_testing()
 

@@ -115,6 +115,16 @@ TEST(Installation, VersionsAreComparedAsTextNotNumbers) {
   ExpectText(setup.ReadValue("Version"), "1.2.0.9");
 }
 
+// What two runs started together log: one whole installation, then one run
+// that found it; never two at once.
+Lines OneInstallationThenNothingToDo(const Installation& setup) {
+  Lines expected = FreshInstallLines(setup);
+  for (const char* line : {"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}) {
+    expected.push_back(line);
+  }
+  return expected;
+}
+
 TEST(Installation, ASecondRunStartedMeanwhileWaitsAndThenFindsNothingToDo) {
   Installation setup;
   setup.UseMachine();
@@ -124,12 +134,7 @@ TEST(Installation, ASecondRunStartedMeanwhileWaitsAndThenFindsNothingToDo) {
   setup.settings["Execution"] = "slowsvc.exe";
   RunResult both = setup.Run(2);
   EXPECT_EQ(both.exitCodes, (std::vector<DWORD>{0, 0}));
-  // One whole installation, then one run that found it: never two at once.
-  Lines expected = FreshInstallLines(setup);
-  for (const char* line : {"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}) {
-    expected.push_back(line);
-  }
-  EXPECT_EQ(both.lines, expected);
+  EXPECT_EQ(both.lines, OneInstallationThenNothingToDo(setup));
   const std::string target = setup.TargetFolder("1.2.0.8");
   ExpectText(setup.ReadValue("Version"), "1.2.0.8");
   ExpectText(setup.ReadValue("Path"), target);
@@ -144,12 +149,8 @@ TEST(Installation, TwoRunsStartedAtTheSameMomentInstallOnceTwentyTimesOver) {
     setup.UseMachine();
     RunResult both = setup.Run(2);
     EXPECT_EQ(both.exitCodes, (std::vector<DWORD>{0, 0}));
-    Lines expected = FreshInstallLines(setup);
-    for (const char* line : {"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}) {
-      expected.push_back(line);
-    }
-    // One installation (one registration), then one run that found it.
-    EXPECT_EQ(both.lines, expected);
+    // One registration among them.
+    EXPECT_EQ(both.lines, OneInstallationThenNothingToDo(setup));
     const std::string target = setup.TargetFolder("1.2.0.8");
     for (const std::string& name : ListFolder(setup.Payload())) {
       if (name.back() == '\\') continue;

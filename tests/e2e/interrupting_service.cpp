@@ -11,30 +11,11 @@
 #include <string>
 
 #include "base/unique_handle.h"
+#include "run_fansvc_beside.h"
 
 #include <tlhelp32.h>
 
 namespace {
-
-// Runs fansvc.exe beside this program with /Service; its exit code.
-DWORD RegisterWithTheRealOne() {
-  char path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return 1;
-  std::string command = path;
-  command = "\"" + command.substr(0, command.find_last_of('\\') + 1) + "fansvc.exe\" /Service";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return 1;
-  }
-  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 1;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  return code;
-}
 
 // True for the first start only: it made the marker and wrote its id there.
 bool FirstStart() {
@@ -65,11 +46,11 @@ int main() {
   const std::string what = interrupt != nullptr ? interrupt : "";
   // Found before the marker appears: the test may kill the parent from then on.
   const DWORD parent = ParentId();
-  if (what.empty() || !FirstStart()) return static_cast<int>(RegisterWithTheRealOne());
+  if (what.empty() || !FirstStart()) return static_cast<int>(RunFansvcBeside());
   if (what == "hold") {
     ::Sleep(INFINITE);
   } else if (what == "kill-parent") {
-    const DWORD code = RegisterWithTheRealOne();
+    const DWORD code = RunFansvcBeside();
     ScopedHandle installer(::OpenProcess(PROCESS_TERMINATE, FALSE, parent));
     if (!installer || !::TerminateProcess(installer.Get(), 1)) return 3;
     return static_cast<int>(code);

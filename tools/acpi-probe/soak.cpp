@@ -91,6 +91,26 @@ std::size_t PrivateBytes() {
   return total;
 }
 
+// The bytes of every heap block in use, over all heaps of the process: what
+// a leak adds to. The committed memory above grows in steps of megabytes as
+// the heap extends itself, until it settles at a point that differs from run
+// to run (measured under Wine: 54.4 then 58.6 MB, flat from then on), so it
+// is reported but tells a leak from a step only over many more calls.
+std::size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  std::size_t total = 0;
+  for (HANDLE heap : heaps) {
+    if (!::HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (::HeapWalk(heap, &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+    }
+    ::HeapUnlock(heap);
+  }
+  return total;
+}
+
 std::uintptr_t FreshHandleValue() {
   ScopedHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   return reinterpret_cast<std::uintptr_t>(event.Get());
@@ -151,7 +171,7 @@ int RunSoak(const std::string& module, std::uint32_t threads, std::uint32_t repe
   const std::uint32_t warmUp = threads * static_cast<std::uint32_t>(calls.size()) * kWarmUpRounds;
   const std::uint32_t counts[3] = {warmUp, first, total - first};
   std::uintptr_t handleBefore = 0;
-  std::size_t privateEarly = 0;
+  std::size_t privateEarly = 0, heapEarly = 0;
   std::uint32_t wrong = 0;
   int firstWrong = -1;
   for (int r = 0; r < 3; ++r) {
@@ -164,7 +184,10 @@ int RunSoak(const std::string& module, std::uint32_t threads, std::uint32_t repe
     wrong += rounds[r].wrong;
     if (firstWrong < 0) firstWrong = rounds[r].firstWrong;
     if (r == 0) handleBefore = FreshHandleValue();
-    if (r == 1) privateEarly = PrivateBytes();
+    if (r == 1) {
+      privateEarly = PrivateBytes();
+      heapEarly = HeapBytesInUse();
+    }
   }
 
   std::printf("soak calls: %u (%u threads x %u, %u kinds of call)\n", total, threads, repeat,
@@ -175,5 +198,7 @@ int RunSoak(const std::string& module, std::uint32_t threads, std::uint32_t repe
   std::printf("fresh handle after: %llu\n", static_cast<unsigned long long>(FreshHandleValue()));
   std::printf("private bytes after %u calls: %llu\n", first, static_cast<unsigned long long>(privateEarly));
   std::printf("private bytes at the end: %llu\n", static_cast<unsigned long long>(PrivateBytes()));
+  std::printf("heap bytes in use after %u calls: %llu\n", first, static_cast<unsigned long long>(heapEarly));
+  std::printf("heap bytes in use at the end: %llu\n", static_cast<unsigned long long>(HeapBytesInUse()));
   return wrong == 0 ? 0 : 1;
 }

@@ -13,7 +13,8 @@
 // they do alone. Prints what it saw, one "key: value" line each:
 //   soak calls, soak wrong, first wrong (when any), fresh handle before and
 //   after (the value a newly opened handle gets: higher afterwards when
-//   handles leaked), private bytes after the first 500 calls and at the end.
+//   handles leaked), the committed private bytes and the heap bytes in use,
+//   each after the first 500 calls and at the end.
 // Exit code 0 when every call was right, 1 when one was not, 2 when the
 // executable or an export could not be loaded.
 int RunSoak(const std::string& module, std::uint32_t threads, std::uint32_t repeat);
