@@ -166,6 +166,10 @@ Installation::~Installation() {
   // Any copy unregisters the class; the registered one may have been removed.
   const bool ownCopy = sim_ && test::FileExists(*sim_ / "acpi-sim.exe");
   RunAndWait("\"" + (ownCopy ? (*sim_ / "acpi-sim.exe") : FromUnixPath(ACPI_SIM_EXE)) + "\" /UnregServer");
+  RemoveInstallation();
+}
+
+void Installation::RemoveInstallation() {
   ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   ScopedServiceHandle service(::OpenServiceA(manager.Get(), serviceName_.c_str(), DELETE));
   if (service) ::DeleteService(service.Get());

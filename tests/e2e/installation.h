@@ -98,6 +98,9 @@ class Installation {
   std::optional<RegValue> ReadValue(const std::string& name) const;
   void WriteValue(const std::string& name, DWORD type, const std::string& data);
   void DeleteValue(const std::string& name);
+  // Removes the service, the registry key and the install root: the
+  // machine as before the first run, the payload and simulator kept.
+  void RemoveInstallation();
   bool ServiceExists() const;
   std::string ServiceBinaryPath() const;
   // Registers the service as an earlier installation would have.
