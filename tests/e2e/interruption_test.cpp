@@ -35,14 +35,13 @@ struct Scene {
   std::string marker = scratch / "service.id";
 };
 
-bool Kill(DWORD processId) {
-  ScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
-  if (!process || !::TerminateProcess(process.Get(), 1)) return false;
-  return ::WaitForSingleObject(process.Get(), 10000) == WAIT_OBJECT_0;
-}
-
 bool KillAndWait(HANDLE process) {
   return ::TerminateProcess(process, 1) && ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+}
+
+bool Kill(DWORD processId) {
+  ScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+  return process && KillAndWait(process.Get());
 }
 
 // Ends every process started from the folder; false when one would not end.
@@ -113,6 +112,12 @@ void UseStandIn(Scene& scene, const char* interrupt) {
   scene.setup.environment["VENTARO_E2E_MARKER"] = scene.marker;
 }
 
+// The default machine, and a service executable that holds on its first start.
+void UseHoldingService(Scene& scene) {
+  scene.setup.UseMachine();
+  UseStandIn(scene, "hold");
+}
+
 Lines AlreadyRecordedLines(const Installation& setup) {
   Lines lines = FreshInstallLines(setup);
   lines[2] = "main: currentVer = 1.2.0.8";
@@ -158,10 +163,7 @@ const std::vector<Interruption>& Interruptions() {
        nullptr, [](const Installation& setup) { return FreshInstallLines(setup); }},
       {"WhileTheServiceExecutableRuns", "while the service executable runs with /Service (both killed)",
        "the files copied; no service, no record", "installed",
-       [](Scene& scene) {
-         scene.setup.UseMachine();
-         UseStandIn(scene, "hold");
-       },
+       UseHoldingService,
        [](Scene& scene, const std::vector<HANDLE>& installers) {
          const DWORD service = MarkedProcess(scene);
          if (service == 0) return false;
@@ -194,10 +196,7 @@ const std::vector<Interruption>& Interruptions() {
        nullptr, NothingToDoLines, false},
       {"ServiceExecutableKilled", "the service executable itself, during /Service (the installer goes on)",
        "the files copied and the version recorded; no service", "installed again, and the service registered",
-       [](Scene& scene) {
-         scene.setup.UseMachine();
-         UseStandIn(scene, "hold");
-       },
+       UseHoldingService,
        [](Scene& scene, const std::vector<HANDLE>&) {
          const DWORD service = MarkedProcess(scene);
          return service != 0 && Kill(service);
@@ -205,10 +204,7 @@ const std::vector<Interruption>& Interruptions() {
        nullptr, AlreadyRecordedLines},
       {"WhileASecondRunWaits", "while a second run waits for the single-run lock (both started at once)",
        "the files copied, no service, no record; the lock abandoned", "the waiting run takes the lock and installs",
-       [](Scene& scene) {
-         scene.setup.UseMachine();
-         UseStandIn(scene, "hold");
-       },
+       UseHoldingService,
        [](Scene& scene, const std::vector<HANDLE>&) {
          const DWORD service = MarkedProcess(scene);
          if (service == 0) return false;
