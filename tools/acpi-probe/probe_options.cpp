@@ -1,7 +1,9 @@
 #include "tools/acpi-probe/probe_options.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "acpi/acpi_export_names.h"
 #include "tools/acpi-probe/hex_text.h"
 
 namespace {
@@ -17,6 +19,23 @@ constexpr ProbeCommand kCommands[] = {
     {"ggrp", "AcpiGGrp", 1, true, false},
     {"call-method", "AcpiCallMethod", 1, true, false},
 };
+
+constexpr bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+// One command for each export of the table, and none for anything else.
+constexpr bool CommandsMatchTheExportTable() {
+  if (std::size(kCommands) != std::size(kAcpiExportNames)) return false;
+  for (const ProbeCommand& command : kCommands) {
+    bool found = false;
+    for (const AcpiExportName& entry : kAcpiExportNames) found = found || SameName(entry.name, command.exportName);
+    if (!found) return false;
+  }
+  return true;
+}
+static_assert(CommandsMatchTheExportTable(), "acpi-probe has no command for an export, or one for none");
 
 constexpr std::uint32_t kMbifReplySize = 4096;
 constexpr std::uint32_t kMaxThreads = 64;
