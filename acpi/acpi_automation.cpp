@@ -1,3 +1,6 @@
+// On the export path: no logging, no globals with dynamic initialisation,
+// nothing that throws, nothing from the C runtime that needs its start-up
+// (see image_readiness.cpp). Checked on the objects by the static tests.
 #include "acpi/acpi_automation.h"
 
 #include <cstdint>
@@ -5,7 +8,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "acpi/scoped_variant.h"
+#include "base/scoped_variant.h"
 
 namespace AcpiAutomation {
 
@@ -83,3 +86,11 @@ VARIANT VariantRef(VARIANT* holder) {
 }
 
 }  // namespace AcpiAutomation
+
+bool CreateAcpiServer(Microsoft::WRL::ComPtr<IDispatch>& server) {
+  server.Reset();
+  CLSID clsid;
+  if (FAILED(::CLSIDFromProgID(L"tavriCom.axdata", &clsid))) return false;
+  return SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                      reinterpret_cast<void**>(server.GetAddressOf())));
+}

@@ -5,6 +5,7 @@
 #include "base/win.h"
 
 #include <oaidl.h>
+#include <wrl/client.h>
 
 // Calls methods of the ACPI automation server through its dispatch
 // interface, by name. Every call looks the name up anew; nothing is cached.
@@ -51,3 +52,8 @@ VARIANT Ui4Ref(ULONG* variable);
 VARIANT VariantRef(VARIANT* holder);
 
 }  // namespace AcpiAutomation
+
+// A new object of the ACPI automation server ("tavriCom.axdata", local
+// server only), for one call. False, with `server` left empty, when the
+// ProgID is not registered or the object cannot be created.
+bool CreateAcpiServer(Microsoft::WRL::ComPtr<IDispatch>& server);

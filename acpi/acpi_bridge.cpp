@@ -1,11 +1,13 @@
+// On the export path: no logging, no globals with dynamic initialisation,
+// nothing that throws, nothing from the C runtime that needs its start-up
+// (see image_readiness.cpp). Checked on the objects by the static tests.
 #include "acpi/acpi_bridge.h"
 
 #include <wrl/client.h>
 
 #include "acpi/acpi_automation.h"
-#include "acpi/acpi_server.h"
 #include "acpi/buffer_exchange.h"
-#include "acpi/scoped_variant.h"
+#include "base/scoped_variant.h"
 
 namespace AcpiBridge {
 
@@ -44,28 +46,28 @@ int SetItem(ULONG item, ULONG second, ULONG third) {
 }
 
 int GetItemBuffer(ULONG item, ULONG argument, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(BufferMethod::kItemArgument, L"iAcpiGetItemBuffer", item, argument, false,
-                        buffer, length);
+  return ExchangeBuffer(ItemArgumentMethod(L"iAcpiGetItemBuffer", item, argument), buffer, length);
 }
 
 int SetItemBuffer(ULONG item, ULONG argument, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(BufferMethod::kItemArgument, L"iAcpiSetItemBuffer", item, argument, false,
-                        buffer, length);
+  return ExchangeBuffer(ItemArgumentMethod(L"iAcpiSetItemBuffer", item, argument), buffer, length);
 }
 
 int Mbif(BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(BufferMethod::kMbif, L"iAcpiMbif", 0, 0, false, buffer, length);
+  return ExchangeBuffer(MbifMethod(L"iAcpiMbif"), buffer, length);
 }
 
 // The request of "iAcpiGGrp" always starts with 0xE1.
 int GGrp(ULONG selector, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(BufferMethod::kSelector, L"iAcpiGGrp", selector, 0, true, buffer, length);
+  return ExchangeBuffer(SelectorMethod(L"iAcpiGGrp", selector, BufferMethod::RequestStart::kE1),
+                        buffer, length);
 }
 
 // The server takes the method's 32-bit value, not the caller's pointer.
 int CallMethod(const ULONG* method, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(BufferMethod::kSelector, L"iAcpiCallMethod", *method, 0, false, buffer,
-                        length);
+  return ExchangeBuffer(
+      SelectorMethod(L"iAcpiCallMethod", *method, BufferMethod::RequestStart::kAsGiven), buffer,
+      length);
 }
 
 }  // namespace AcpiBridge

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "acpi/acpi_exports.h"
-#include "acpi/mbif_feature_value.h"
+#include "acpi/mbif_records.h"
 
 bool FeatureWord::Query() {
   constexpr ULONG kReplySize = 0x1000;

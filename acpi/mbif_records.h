@@ -25,3 +25,8 @@ struct MbifReply {
 // Walks the reply's records, little-endian, reading nothing at or beyond
 // `size` bytes: the reply's length decides what is trusted, not its count.
 MbifReply ReadMbifReply(const std::uint8_t* reply, std::size_t size, std::size_t maxRecords);
+
+// The feature word that an "iAcpiMbif" reply carries: the value of its third
+// record. Absent when the reply announces fewer than three records or ends
+// before that value does.
+std::optional<std::uint32_t> MbifFeatureValue(const std::uint8_t* reply, std::size_t size);

@@ -1,9 +1,10 @@
 #include "config/setup_settings.h"
 
+#include "base/win.h"
 #include "config/message_box.h"
-#include "config/module_directory.h"
+#include "config/path_text.h"
+#include "config/platform_text.h"
 #include "config/setup_ini.h"
-#include "config/with_trailing_backslash.h"
 
 namespace {
 
@@ -30,6 +31,12 @@ std::string ReadSetting(const char* key, const char* message) {
 }
 
 }  // namespace
+
+std::string GetModuleDirectory() {
+  return ModuleDirectoryOf(ReadModuleFileName([](char* buffer, std::uint32_t size) {
+    return static_cast<std::uint32_t>(::GetModuleFileNameA(nullptr, buffer, size));
+  }));
+}
 
 std::string GetServiceName() { return ReadSetting("ServiceName", "Can not read service name from setup.ini"); }
 

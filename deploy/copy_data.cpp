@@ -2,8 +2,7 @@
 
 #include "deploy/copy_failure.h"
 #include "deploy/folder_iterator.h"
-#include "deploy/path_file_name.h"
-#include "deploy/strip_trailing_backslashes.h"
+#include "config/path_text.h"
 
 static_assert(ERROR_ACCESS_DENIED == 5 && ERROR_SHARING_VIOLATION == 32 && ERROR_LOCK_VIOLATION == 33,
               "ClassifyCopyFailure spells these codes out");

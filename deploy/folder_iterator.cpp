@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "deploy/strip_trailing_backslashes.h"
+#include "config/path_text.h"
 
 void FolderIterator::Open(const std::string& folder) {
   Close();

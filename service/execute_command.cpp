@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
-#include "service/command_buffer_size.h"
+#include "service/command_line.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA of the 32-bit platform");

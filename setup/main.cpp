@@ -1,8 +1,7 @@
 #include <spdlog/spdlog.h>
 
-#include "setup/restrict_dll_search.h"
+#include "setup/run_guards.h"
 #include "setup/setup_run.h"
-#include "setup/single_run_lock.h"
 
 // Started without arguments from the folder that holds setup.ini and the
 // service's files; the exit code is 0 or -1.

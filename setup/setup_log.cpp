@@ -10,9 +10,9 @@
 
 #include "base/unique_handle.h"
 #include "base/win.h"
-#include "setup/log_folder_security.h"
 #include "setup/log_place.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace {
@@ -100,4 +100,27 @@ void SetupLog::Close() {
     spdlog::set_default_logger(std::make_shared<spdlog::logger>(""));
   } catch (const std::exception&) {
   }
+}
+
+namespace {
+
+// P: protected, no inherited entries. OICI: inherited by files and folders.
+// FA is FILE_ALL_ACCESS; 0x1200a9 is FILE_GENERIC_READ | FILE_GENERIC_EXECUTE.
+constexpr char kDescriptor[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+}  // namespace
+
+LogFolderSecurity::LogFolderSecurity() {
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kDescriptor, SDDL_REVISION_1, &descriptor_,
+                                                              nullptr)) {
+    descriptor_ = nullptr;
+    return;
+  }
+  attributes_.nLength = sizeof attributes_;
+  attributes_.lpSecurityDescriptor = descriptor_;
+  attributes_.bInheritHandle = FALSE;
+}
+
+LogFolderSecurity::~LogFolderSecurity() {
+  if (descriptor_) ::LocalFree(descriptor_);
 }

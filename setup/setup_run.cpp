@@ -8,14 +8,11 @@
 #include "acpi/acpi_exports.h"
 #include "acpi/feature_word.h"
 #include "base/win.h"
-#include "config/get_current_version.h"
-#include "config/module_directory.h"
-#include "config/reg_writer.h"
+#include "config/install_record.h"
 #include "config/setup_settings.h"
 #include "deploy/copy_data.h"
 #include "deploy/make_target_folder.h"
-#include "service/is_service_registered.h"
-#include "service/register_service.h"
+#include "service/service_registration.h"
 #include "setup/setup_log.h"
 #include "setup/version_order.h"
 
@@ -26,13 +23,6 @@ namespace {
 // Machines whose feature word carries less than 2 in bits 8 to 15 lack the
 // fan control.
 bool MachineHasFanControl(std::uint32_t feature) { return (feature & 0xFF00u) >= 0x0200u; }
-
-// REG_SZ with its terminating NUL; the result is not looked at, and a
-// failed value does not keep the next one from being written.
-void WriteText(HKEY key, const char* name, const std::string& text) {
-  ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-}
 
 }  // namespace
 
@@ -68,10 +58,7 @@ int SetupRun() {
 
   // Declared before the log is closed, so the key closes after it.
   RegWriter key;
-  if (registered && key.Create(GetRegistryKey())) {
-    WriteText(key.Key(), "Version", targetVer);
-    WriteText(key.Key(), "Path", targetFolder);
-  }
+  if (registered && key.Create(GetRegistryKey())) WriteInstallRecord(key.Key(), targetVer, targetFolder);
 
   SetupLog::Close();
   return 0;

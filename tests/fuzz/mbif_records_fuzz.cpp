@@ -9,7 +9,6 @@
 #include <limits>
 #include <optional>
 
-#include "acpi/mbif_feature_value.h"
 #include "acpi/mbif_records.h"
 #include "tests/fuzz/fuzz_support.h"
 

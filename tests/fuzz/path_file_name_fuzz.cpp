@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "deploy/path_file_name.h"
+#include "config/path_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

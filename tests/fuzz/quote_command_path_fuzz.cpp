@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/quote_command_path.h"
+#include "service/command_line.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

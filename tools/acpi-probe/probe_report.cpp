@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "acpi/mbif_feature_value.h"
 #include "acpi/mbif_records.h"
 #include "tools/acpi-probe/hex_text.h"
 

@@ -1,7 +1,7 @@
 #include "service_install.h"
 
 #include "base/unique_handle.h"
-#include "service/quote_command_path.h"
+#include "service/command_line.h"
 #include "service_name.h"
 
 unsigned long InstallService(const std::string& name) {

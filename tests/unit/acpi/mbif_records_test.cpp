@@ -1,4 +1,3 @@
-#include "acpi/mbif_feature_value.h"
 #include "acpi/mbif_records.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "service/command_buffer_size.h"
+#include "service/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "service/quote_command_path.h"
+#include "service/command_line.h"
 
 #include <gtest/gtest.h>
 

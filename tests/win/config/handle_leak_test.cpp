@@ -3,8 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "config/get_current_version.h"
-#include "config/reg_writer.h"
+#include "config/install_record.h"
 #include "config/setup_ini.h"
 #include "config/setup_settings.h"
 #include "config_fixtures.h"

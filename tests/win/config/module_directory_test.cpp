@@ -1,4 +1,5 @@
-#include "config/module_directory.h"
+#include "config/path_text.h"
+#include "config/setup_settings.h"
 
 #include <gtest/gtest.h>
 

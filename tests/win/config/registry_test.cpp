@@ -3,10 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "config/get_current_version.h"
-#include "config/read_version.h"
-#include "config/reg_reader.h"
-#include "config/reg_writer.h"
+#include "config/install_record.h"
 #include "config_fixtures.h"
 #include "support/scratch.h"
 
@@ -116,30 +113,30 @@ TEST(RegReader, OpenAsksAccessRightsForTheMask) {
   EXPECT_EQ(::RegSetValueExA(reader.Key(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_SUCCESS);
 }
 
-TEST(RegWriter, CreatesAMissingKeyAndWritesTheRecordFormat) {
+TEST(RegWriter, CreatesAMissingKeyAndTheRecordLandsInIt) {
   ScratchRegKey parent;
   const std::string path = parent.Path() + "\\Korven\\Ventaro";
+  const std::string folder = "C:\\Program Files\\Korven\\1.2.0.8\\";
   {
     RegWriter writer;
     EXPECT_FALSE(writer.IsOpen());
     ASSERT_TRUE(writer.Create(path));
     ASSERT_TRUE(writer.IsOpen());
-    // What the main sequence writes: REG_SZ, the text with its NUL.
-    const std::string version = "1.2.0.8", folder = "C:\\Program Files\\Korven\\1.2.0.8\\";
-    for (const auto& [name, text] : {std::pair{"Version", version}, std::pair{"Path", folder}}) {
-      ASSERT_EQ(::RegSetValueExA(writer.Key(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                 static_cast<DWORD>(text.size() + 1)),
-                ERROR_SUCCESS);
-    }
+    WriteInstallRecord(writer.Key(), "1.2.0.8", folder);
   }
   RegReader reader;
   ASSERT_TRUE(reader.Open(path));
-  const StoredValue version = QueryRaw(reader.Key(), "Version");
-  EXPECT_EQ(version.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(version.bytes, std::string("1.2.0.8\0", 8));
-  const StoredValue folder = QueryRaw(reader.Key(), "Path");
-  EXPECT_EQ(folder.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(folder.bytes.size(), std::string("C:\\Program Files\\Korven\\1.2.0.8\\").size() + 1);
+  // REG_SZ, each text with its NUL.
+  const StoredValue storedVersion = QueryRaw(reader.Key(), "Version");
+  EXPECT_EQ(storedVersion.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(storedVersion.bytes, std::string("1.2.0.8\0", 8));
+  const StoredValue storedPath = QueryRaw(reader.Key(), "Path");
+  EXPECT_EQ(storedPath.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(storedPath.bytes, folder + '\0');
+  // What the product reads back from it.
+  std::string version;
+  ASSERT_TRUE(ReadVersion(reader.Key(), version));
+  EXPECT_EQ(version, "1.2.0.8");
 }
 
 TEST(RegWriter, OpensAnExistingKeyKeepingItsValues) {

@@ -9,7 +9,7 @@
 
 #include <shlobj.h>
 
-#include "config/module_directory.h"
+#include "config/setup_settings.h"
 #include "config/setting_rules.h"
 #include "support/scratch.h"
 

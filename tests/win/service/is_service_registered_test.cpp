@@ -1,4 +1,4 @@
-#include "service/is_service_registered.h"
+#include "service/service_registration.h"
 
 #include <gtest/gtest.h>
 

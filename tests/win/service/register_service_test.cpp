@@ -1,4 +1,4 @@
-#include "service/register_service.h"
+#include "service/service_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "config/setup_settings.h"
 #include "log_capture.h"
 #include "service/execute_command.h"
-#include "service/quote_command_path.h"
+#include "service/command_line.h"
 #include "support/scratch.h"
 #include "test_programs.h"
 

@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
-#include "service/is_service_registered.h"
-#include "service/register_service.h"
+#include "service/service_registration.h"
 #include "support/scratch.h"
 #include "test_programs.h"
 

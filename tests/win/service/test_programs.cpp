@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
-#include "config/module_directory.h"
+#include "config/setup_settings.h"
 #include "support/scratch.h"
 
 namespace test {

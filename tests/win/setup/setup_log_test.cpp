@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/unique_handle.h"
-#include "setup/log_folder_security.h"
 #include "support/run_collecting_output.h"
 #include "support/scratch.h"
 

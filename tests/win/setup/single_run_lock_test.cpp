@@ -1,4 +1,4 @@
-#include "setup/single_run_lock.h"
+#include "setup/run_guards.h"
 
 #include <gtest/gtest.h>
 

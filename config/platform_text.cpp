@@ -1,4 +1,4 @@
-#include "config/read_module_file_name.h"
+#include "config/platform_text.h"
 
 #include <algorithm>
 #include <limits>
@@ -19,4 +19,18 @@ std::string ReadModuleFileName(const ModuleFileNameCall& call) {
     if (size > std::numeric_limits<std::uint32_t>::max() / 2) return {};
     size *= 2;
   }
+}
+
+bool ReadStoredText(const StoredTextCall& call, std::string& text) {
+  std::uint32_t size = 0;
+  if (!call(nullptr, &size)) return false;
+  if (size == std::numeric_limits<std::uint32_t>::max()) return false;
+  // One byte more than stored, zeroed, ends the text even when the stored
+  // data carries no terminating NUL.
+  std::unique_ptr<char[]> data(new (std::nothrow) char[size + 1]());
+  if (!data) return false;
+  std::uint32_t read = size;
+  if (!call(data.get(), &read)) return false;
+  text = data.get();
+  return true;
 }

@@ -1,4 +1,4 @@
-#include "config/read_module_file_name.h"
+#include "config/platform_text.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +83,70 @@ TEST(ReadModuleFileName, TakesTheTextUpToItsFirstNul) {
     return 15;
   };
   EXPECT_EQ(ReadModuleFileName(call), "C:\\a\\b.exe");
+}
+
+// Behaves like RegQueryValueExA of one value holding exactly `stored`:
+// answers its size, or copies it when the buffer holds it all. It writes no
+// terminator of its own, as the registry does not for data stored without.
+struct FakeStoredValue {
+  std::string stored;
+  bool sizeFails = false;
+  bool readFails = false;
+  std::uint32_t reportedSize = 0;  // when not 0, in place of stored.size()
+
+  bool operator()(char* data, std::uint32_t* size) const {
+    if (data == nullptr) {
+      if (sizeFails) return false;
+      *size = reportedSize != 0 ? reportedSize : static_cast<std::uint32_t>(stored.size());
+      return true;
+    }
+    if (readFails || *size < stored.size()) return false;
+    std::memcpy(data, stored.data(), stored.size());
+    *size = static_cast<std::uint32_t>(stored.size());
+    return true;
+  }
+};
+
+// Data without a NUL fills the whole stored size: the reader's own zeroed
+// byte after it must end the text. With one byte less the copy into the
+// string reads past the allocation, which AddressSanitizer reports.
+TEST(ReadStoredText, EndsAtTheFirstNulOrAtTheStoredEnd) {
+  const struct {
+    std::string stored;
+    const char* text;
+  } cases[] = {
+      {std::string("1.2.0.8\0", 8), "1.2.0.8"},
+      {"1.2.0.8", "1.2.0.8"},
+      {std::string(4096, '7'), nullptr},
+      {std::string("2.0\0\0", 5), "2.0"},
+      {std::string("1.0\0second\0\0", 12), "1.0"},
+      {"", ""},
+      {std::string("\0", 1), ""},
+  };
+  for (const auto& c : cases) {
+    const std::string expected = c.text != nullptr ? c.text : c.stored;
+    std::string text = "untouched";
+    EXPECT_TRUE(ReadStoredText(FakeStoredValue{c.stored}, text)) << expected;
+    EXPECT_EQ(text, expected);
+  }
+}
+
+TEST(ReadStoredText, FailsWithoutTouchingTheText) {
+  FakeStoredValue sizeFails{"1.0"};
+  sizeFails.sizeFails = true;
+  FakeStoredValue readFails{"1.0"};
+  readFails.readFails = true;
+  // No room for the added NUL: refused before any allocation.
+  FakeStoredValue endless{"1.0"};
+  endless.reportedSize = 0xFFFFFFFFu;
+  // Grown between the two calls: the second finds too little room.
+  FakeStoredValue grown{"1.0.0.1"};
+  grown.reportedSize = 3;
+  for (const FakeStoredValue* c : {&sizeFails, &readFails, &endless, &grown}) {
+    std::string text = "untouched";
+    EXPECT_FALSE(ReadStoredText(*c, text)) << c->stored << " reported as " << c->reportedSize;
+    EXPECT_EQ(text, "untouched");
+  }
 }
 
 }  // namespace
