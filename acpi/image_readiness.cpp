@@ -95,6 +95,16 @@ struct Kernel32 {
   VirtualProtectFunction virtualProtect;
 };
 
+using LdrLockLoaderLockFunction = LONG(NTAPI*)(ULONG flags, ULONG* disposition, ULONG_PTR* cookie);
+using LdrUnlockLoaderLockFunction = LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie);
+using NtYieldExecutionFunction = LONG(NTAPI*)();
+
+struct Ntdll {
+  LdrLockLoaderLockFunction lockLoaderLock;
+  LdrUnlockLoaderLockFunction unlockLoaderLock;
+  NtYieldExecutionFunction yieldExecution;
+};
+
 const ProcessBlock* CurrentProcessBlock() {
   const ProcessBlock* block;
 #if defined(_MSC_VER) && defined(_M_X64)
@@ -155,6 +165,16 @@ void PauseBriefly() {
 #endif
 }
 
+// While another thread makes the image ready: spin a little, then give the
+// processor away, so that a waiter never starves the thread it waits for.
+void Wait(const Ntdll& ntdll, int* rounds) {
+  if (++*rounds < 64) {
+    PauseBriefly();
+  } else {
+    ntdll.yieldExecution();
+  }
+}
+
 const LoaderEntry* FirstEntry(const ProcessBlock* block) {
   const LIST_ENTRY* head = &block->loader->inLoadOrder;
   return head->Flink == head ? nullptr : reinterpret_cast<const LoaderEntry*>(head->Flink);
@@ -175,14 +195,18 @@ BYTE* ModuleContaining(const ProcessBlock* block, const BYTE* address) {
   return nullptr;
 }
 
+bool IsNamed(const LoaderEntry* e, std::uint64_t nameHash) {
+  std::uint64_t hash = kNameHashSeed;
+  const std::size_t units = e->baseName.length / sizeof(wchar_t);
+  for (std::size_t i = 0; i < units; ++i) {
+    hash = NameHashStep(hash, FoldAsciiCase(e->baseName.buffer[i]));
+  }
+  return units != 0 && hash == nameHash;
+}
+
 BYTE* ModuleNamed(const ProcessBlock* block, std::uint64_t nameHash) {
   for (const LoaderEntry* e = FirstEntry(block); e != nullptr; e = NextEntry(block, e)) {
-    std::uint64_t hash = kNameHashSeed;
-    const std::size_t units = e->baseName.length / sizeof(wchar_t);
-    for (std::size_t i = 0; i < units; ++i) {
-      hash = NameHashStep(hash, FoldAsciiCase(e->baseName.buffer[i]));
-    }
-    if (units != 0 && hash == nameHash) return e->dllBase;
+    if (IsNamed(e, nameHash)) return e->dllBase;
   }
   return nullptr;
 }
@@ -283,6 +307,55 @@ void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t na
   }
   return const_cast<BYTE*>(module + rva);
 }
+
+// ntdll comes right after the executable in the load order and is never
+// unloaded, and the loader only ever adds entries at the end: the first two
+// entries can be read without the loader lock. Through them the lock itself
+// is found; every other walk of the list holds it.
+bool FindNtdll(const ProcessBlock* block, Ntdll* ntdll) {
+  constexpr std::uint64_t kNtdll = ModuleNameHash("ntdll.dll");
+  constexpr std::uint64_t kLock = ExportNameHash("LdrLockLoaderLock");
+  constexpr std::uint64_t kUnlock = ExportNameHash("LdrUnlockLoaderLock");
+  constexpr std::uint64_t kYield = ExportNameHash("NtYieldExecution");
+
+  const BYTE* module = nullptr;
+  const LoaderEntry* e = FirstEntry(block);
+  for (int i = 0; i < 2 && e != nullptr && module == nullptr; ++i, e = NextEntry(block, e)) {
+    if (IsNamed(e, kNtdll)) module = e->dllBase;
+  }
+  if (module == nullptr) return false;
+  // ntdll forwards none of these: no other module is looked up.
+  ntdll->lockLoaderLock =
+      reinterpret_cast<LdrLockLoaderLockFunction>(FindExport(block, module, kLock, 0, 0));
+  ntdll->unlockLoaderLock =
+      reinterpret_cast<LdrUnlockLoaderLockFunction>(FindExport(block, module, kUnlock, 0, 0));
+  ntdll->yieldExecution =
+      reinterpret_cast<NtYieldExecutionFunction>(FindExport(block, module, kYield, 0, 0));
+  return ntdll->lockLoaderLock != nullptr && ntdll->unlockLoaderLock != nullptr &&
+         ntdll->yieldExecution != nullptr;
+}
+
+// The loader lock, held from construction to destruction, so that no thread
+// loads or unloads a module while the list is walked. It is recursive: a
+// thread that already holds it (in a DLL's entry point) takes it again.
+class LoaderLock {
+ public:
+  explicit LoaderLock(const Ntdll& ntdll) : ntdll_(ntdll) {
+    held_ = ntdll_.lockLoaderLock(0, nullptr, &cookie_) >= 0;
+  }
+  ~LoaderLock() {
+    if (held_) ntdll_.unlockLoaderLock(0, cookie_);
+  }
+  LoaderLock(const LoaderLock&) = delete;
+  LoaderLock& operator=(const LoaderLock&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  const Ntdll& ntdll_;
+  ULONG_PTR cookie_ = 0;
+  bool held_ = false;
+};
 
 bool FindKernel32(const ProcessBlock* block, Kernel32* kernel32) {
   constexpr std::uint64_t kKernel32 = ModuleNameHash("kernel32.dll");
@@ -413,9 +486,14 @@ bool BindImports(const Kernel32& kernel32, BYTE* base) {
   return true;
 }
 
-bool PrepareImage(const ProcessBlock* block, BYTE* base, ReadyState* state) {
+bool PrepareImage(const ProcessBlock* block, const Ntdll& ntdll, BYTE* base, ReadyState* state) {
   Kernel32 kernel32;
-  if (!FindKernel32(block, &kernel32)) return false;
+  {
+    // Not held beyond the walk: binding loads modules, and a waiting
+    // thread must not hold what the loader needs.
+    const LoaderLock lock(ntdll);
+    if (!lock.Held() || !FindKernel32(block, &kernel32)) return false;
+  }
   const auto runtimeSelf = reinterpret_cast<std::uintptr_t>(&state->self);
   const auto linkedSelf = reinterpret_cast<std::uintptr_t>(state->self);
   if (runtimeSelf != linkedSelf && !ApplyRelocations(kernel32, base, runtimeSelf - linkedSelf)) {
@@ -436,7 +514,14 @@ __attribute__((section(".acpirdy"), used)) ReadyState g_acpiReadyState = {
 
 bool MakeImageReady() {
   const ProcessBlock* block = CurrentProcessBlock();
-  BYTE* base = ModuleContaining(block, AddressInThisImage());
+  Ntdll ntdll;
+  if (!FindNtdll(block, &ntdll)) return false;
+  BYTE* base = nullptr;
+  {
+    const LoaderLock lock(ntdll);
+    if (!lock.Held()) return false;
+    base = ModuleContaining(block, AddressInThisImage());
+  }
   if (base == nullptr) return false;
   ReadyState* state = FindReadyState(base);
   if (state == nullptr) return false;
@@ -444,15 +529,20 @@ bool MakeImageReady() {
   LONG seen = LoadState(&state->state);
   if (seen == kIdle && ClaimState(&state->state)) {
     // In its own process the executable was loaded completely.
-    const bool ready = base == block->imageBase || PrepareImage(block, base, state);
+    const bool ready = base == block->imageBase || PrepareImage(block, ntdll, base, state);
     StoreState(&state->state, ready ? kReady : kFailed);
     return ready;
   }
-  while ((seen = LoadState(&state->state)) == kBusy) PauseBriefly();
+  int rounds = 0;
+  while ((seen = LoadState(&state->state)) == kBusy) Wait(ntdll, &rounds);
   return seen == kReady;
 }
 
 void* FindLoadedExport(const void* module, const char* name) {
-  return FindExport(CurrentProcessBlock(), static_cast<const BYTE*>(module), ExportNameHash(name), 0,
-                    kMaxForwards);
+  const ProcessBlock* block = CurrentProcessBlock();
+  Ntdll ntdll;
+  if (!FindNtdll(block, &ntdll)) return nullptr;
+  const LoaderLock lock(ntdll);
+  if (!lock.Held()) return nullptr;
+  return FindExport(block, static_cast<const BYTE*>(module), ExportNameHash(name), 0, kMaxForwards);
 }
