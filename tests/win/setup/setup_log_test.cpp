@@ -10,6 +10,7 @@
 
 #include "base/unique_handle.h"
 #include "setup/log_folder_security.h"
+#include "support/handle_mark.h"
 #include "support/run_collecting_output.h"
 #include "support/scratch.h"
 

@@ -103,9 +103,4 @@ void RemoveTree(const std::string& path) {
   ::RemoveDirectoryA(folder.c_str());
 }
 
-std::uintptr_t FreshHandleValue() {
-  ScopedHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  return reinterpret_cast<std::uintptr_t>(event.Get());
-}
-
 }  // namespace test

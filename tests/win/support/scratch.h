@@ -3,7 +3,6 @@
 // Scratch state for Windows tests: a folder, a registry key under HKLM and
 // files of given content, each removed again when the test is done.
 
-#include <cstdint>
 #include <string>
 
 #include "base/win.h"
@@ -57,10 +56,5 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Removes the folder and everything below it; read-only files included.
 void RemoveTree(const std::string& path);
-
-// The value of a freshly opened handle. Wine hands out the lowest free
-// slot, so a handle leaked by the code under test shows as a higher value
-// when this is compared before and after many repetitions.
-std::uintptr_t FreshHandleValue();
 
 }  // namespace test
