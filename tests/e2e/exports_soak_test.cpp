@@ -7,7 +7,7 @@
 #include <string>
 
 #include "installation.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
 
 namespace e2e {
 namespace {

@@ -20,7 +20,7 @@
 #include "fault_table.h"
 #include "footprint.h"
 #include "installation.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <memory>
 
 #include "base/unique_handle.h"
+#include "support/process.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -23,31 +23,26 @@ void CopyOrFail(const std::string& from, const std::string& to) {
   ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << ": " << ::GetLastError();
 }
 
-// Starts a program without a console window; an invalid handle when it
-// could not be started.
-ScopedHandle Start(const std::string& commandLine) {
-  std::string buffer = commandLine;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-    ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
-    return ScopedHandle();
-  }
-  ::CloseHandle(process.hThread);
-  return ScopedHandle(process.hProcess);
+// Starts a program without a console window, with these variables set on
+// top of this process's own; fails the test when it could not be started.
+test::Process Start(const std::string& commandLine, const std::map<std::string, std::string>& environment = {}) {
+  test::ProcessOptions options;
+  options.noWindow = true;
+  options.environment = environment;
+  test::Process process(commandLine, options);
+  if (!process.Started()) ADD_FAILURE() << "cannot start " << commandLine << ": " << process.StartError();
+  return process;
 }
 
-DWORD WaitForExit(const ScopedHandle& process) {
-  if (!process) return ~0u;
-  ::WaitForSingleObject(process.Get(), INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return code;
+// Its exit code once it has ended; ~0u when it did not start.
+DWORD WaitForExit(const test::Process& process) {
+  process.Wait();
+  return process.ExitCode();
 }
 
-DWORD RunAndWait(const std::string& commandLine) { return WaitForExit(Start(commandLine)); }
+DWORD RunAndWait(const std::string& commandLine, const std::map<std::string, std::string>& environment = {}) {
+  return WaitForExit(Start(commandLine, environment));
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -101,31 +96,6 @@ std::string MessageBoxArguments(const std::string& line) {
     result += arguments[i];
   }
   return result;
-}
-
-// Restores an environment variable of this process on destruction.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    char buffer[4096];
-    DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    if (n > 0 && n < sizeof buffer) old_ = std::string(buffer, n);
-    ::SetEnvironmentVariableA(name, value);
-  }
-  ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-// Sets every variable until the result is destroyed.
-std::vector<std::unique_ptr<ScopedEnvironment>> SetEnvironment(const std::map<std::string, std::string>& variables) {
-  std::vector<std::unique_ptr<ScopedEnvironment>> set;
-  for (const auto& variable : variables) {
-    set.push_back(std::make_unique<ScopedEnvironment>(variable.first.c_str(), variable.second.c_str()));
-  }
-  return set;
 }
 
 }  // namespace
@@ -225,13 +195,14 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   const std::uint64_t traceStart = trace.empty() ? 0 : FileSize(trace);
   RunResult result;
   {
-    ScopedEnvironment winedebug("WINEDEBUG", "+relay");
-    const auto extra = SetEnvironment(environment);
-    std::vector<ScopedHandle> started;
-    for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\""));
+    // The test's own variables win, WINEDEBUG included.
+    std::map<std::string, std::string> variables = environment;
+    variables.emplace("WINEDEBUG", "+relay");
+    std::vector<test::Process> started;
+    for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\"", variables));
     if (meddle) {
       std::vector<HANDLE> handles;
-      for (const ScopedHandle& process : started) handles.push_back(process.Get());
+      for (const test::Process& process : started) handles.push_back(process.Handle());
       // One last look after they have all ended.
       const DWORD deadline = ::GetTickCount() + 120000;
       bool done = false, ended = false;
@@ -241,7 +212,7 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
       EXPECT_TRUE(done) << (ended ? "every setup.exe ended before the moment came"
                                   : "the moment did not come within 120 s");
     }
-    for (const ScopedHandle& process : started) result.exitCodes.push_back(WaitForExit(process));
+    for (const test::Process& process : started) result.exitCodes.push_back(WaitForExit(process));
     result.exitCode = result.exitCodes.front();
   }
   ::RegDeleteValueA(relay, "RelayInclude");
@@ -257,10 +228,7 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   return result;
 }
 
-DWORD Installation::RunOther(const std::string& commandLine) const {
-  const auto set = SetEnvironment(environment);
-  return RunAndWait(commandLine);
-}
+DWORD Installation::RunOther(const std::string& commandLine) const { return RunAndWait(commandLine, environment); }
 
 std::string Installation::InstallRoot() const { return ProgramFiles() + installPath_ + "\\"; }
 

@@ -11,6 +11,7 @@
 
 #include "base/unique_handle.h"
 #include "installation.h"
+#include "support/process.h"
 
 namespace e2e {
 namespace {
@@ -80,20 +81,15 @@ class WideFolder {
 };
 
 DWORD RunAndWait(const std::wstring& program) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process)) {
-    ADD_FAILURE() << "cannot start setup.exe: " << ::GetLastError();
+  test::ProcessOptions options;
+  options.noWindow = true;
+  const test::Process process(L"\"" + program + L"\"", options);
+  if (!process.Started()) {
+    ADD_FAILURE() << "cannot start setup.exe: " << process.StartError();
     return ~0u;
   }
-  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = ~0u;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  return code;
+  process.Wait();
+  return process.ExitCode();
 }
 
 // The messages of the log lines after the first `from` bytes.

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "base/unique_handle.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace e2e {
@@ -22,14 +22,10 @@ UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs) {
                                                        unixStem + ".part\nmv " + unixStem + ".part " + unixStem +
                                                        ".status\n");
   UnixRun run;
-  std::string command = "Z:\\bin\\sh " + unixStem + ".sh";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &process)) {
-    if (process.hProcess != nullptr) ::CloseHandle(process.hProcess);
-    if (process.hThread != nullptr) ::CloseHandle(process.hThread);
+  test::ProcessOptions options;
+  options.noWindow = true;
+  const test::Process shell("Z:\\bin\\sh " + unixStem + ".sh", options);
+  if (shell.Started()) {
     const DWORD deadline = ::GetTickCount() + timeoutMs;
     while (!test::FileExists(WindowsTmp(stem + ".status")) && static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
       ::Sleep(10);
@@ -38,7 +34,7 @@ UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs) {
     if (run.finished) run.status = std::atoi(test::ReadFileContent(WindowsTmp(stem + ".status")).c_str());
     run.output = test::ReadFileContent(WindowsTmp(stem + ".out"));
   } else {
-    run.output = "cannot start /bin/sh: error " + std::to_string(::GetLastError());
+    run.output = "cannot start /bin/sh: error " + std::to_string(shell.StartError());
   }
   for (const char* suffix : {".sh", ".out", ".part", ".status"}) ::DeleteFileA(WindowsTmp(stem + suffix).c_str());
   return run;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/win.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace acpi_test {

@@ -11,7 +11,7 @@
 #include "base/unique_handle.h"
 #include "setup/log_folder_security.h"
 #include "support/handle_mark.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 #include <sddl.h>

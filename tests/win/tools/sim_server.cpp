@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "base/unique_handle.h"
+#include "support/process.h"
 
 namespace test {
 namespace {
@@ -47,22 +48,13 @@ SimServer::~SimServer() {
 }
 
 int SimServer::Run(const std::string& arguments) const {
-  std::string commandLine = "\"" + ExePath() + "\" " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  const Process process("\"" + ExePath() + "\" " + arguments);
+  if (!process.Started()) return -1;
+  if (!process.Wait(kPatience)) {
+    process.Kill();
     return -1;
   }
-  ScopedHandle process(info.hProcess);
-  ScopedHandle thread(info.hThread);
-  if (::WaitForSingleObject(process.Get(), kPatience) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process.Get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
+  return static_cast<int>(process.ExitCode());
 }
 
 void SimServer::WriteProfile(const std::string& text) const { WriteFileContent(folder_ / "acpi-sim.ini", text); }
