@@ -8,6 +8,7 @@
 
 #include "base/unique_handle.h"
 #include "support/process.h"
+#include "support/text.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -58,17 +59,7 @@ std::uint64_t FileSize(const std::string& path) {
 // The lines of text after the first `from` bytes of a file, CR LF or LF.
 std::vector<std::string> LinesFrom(const std::string& path, std::uint64_t from) {
   const std::string content = test::ReadFileContent(path);
-  std::vector<std::string> lines;
-  std::size_t start = from <= content.size() ? static_cast<std::size_t>(from) : content.size();
-  while (start < content.size()) {
-    std::size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return test::SplitLines(content.substr(from <= content.size() ? static_cast<std::size_t>(from) : content.size()));
 }
 
 // "[2024-05-06 07:08:09.123] [setup.exe] [debug] text" gives "text".
@@ -104,11 +95,6 @@ std::string ProgramFiles() {
   char folder[MAX_PATH] = {};
   ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
   return std::string(folder) + "\\";
-}
-
-std::string FromUnixPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
 }
 
 std::string SettingBox(const std::string& text) { return "00000000,\"" + text + "\",\"" + kCaption + "\",00000000"; }

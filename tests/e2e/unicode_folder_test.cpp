@@ -12,6 +12,7 @@
 #include "base/unique_handle.h"
 #include "installation.h"
 #include "support/process.h"
+#include "support/text.h"
 
 namespace e2e {
 namespace {
@@ -97,14 +98,9 @@ Lines LogMessagesFrom(std::size_t from) {
   const std::string log = ReadBytes(kLogFile);
   Lines messages;
   const std::string prefix = "] [setup.exe] [debug] ";
-  for (std::size_t at = from; at < log.size();) {
-    std::size_t end = log.find('\n', at);
-    if (end == std::string::npos) end = log.size();
-    std::string line = log.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : test::SplitLines(log.substr(from < log.size() ? from : log.size()))) {
     const std::size_t cut = line.find(prefix);
     messages.push_back(cut == std::string::npos ? line : line.substr(cut + prefix.size()));
-    at = end + 1;
   }
   return messages;
 }

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "base/unique_handle.h"
+#include "support/paths.h"
 #include "support/process.h"
 
 namespace test {
@@ -16,19 +17,12 @@ constexpr DWORD kPatience = 60000;
 // (the server's own limit for a server nobody uses is 20 seconds).
 constexpr DWORD kEndPatience = 15000;
 
-std::string TestBinaryFolder() {
-  char path[MAX_PATH + 1] = {};
-  DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 bool SamePath(const std::string& a, const std::string& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 }  // namespace
 
 SimServer::SimServer() {
-  std::string source = TestBinaryFolder() + "acpi-sim.exe";
+  std::string source = ExeFolder() + "acpi-sim.exe";
   if (!::CopyFileA(source.c_str(), ExePath().c_str(), FALSE)) {
     ADD_FAILURE() << "cannot copy " << source << ", error " << ::GetLastError();
   }
