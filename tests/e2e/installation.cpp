@@ -171,11 +171,11 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   const char* stderrPath = std::getenv("SETUP_WINE_STDERR");
   EXPECT_NE(stderrPath, nullptr) << "run through cmake/wine-run.sh to observe message boxes";
   const std::string trace = stderrPath ? FromUnixPath(stderrPath) : "";
-  HKEY relay = nullptr;
-  ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &relay, nullptr);
-  ScopedRegKey relayKey(relay);
+  ScopedRegKey relay;
+  ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, relay.Receive(),
+                    nullptr);
   const char include[] = "user32.MessageBoxA";
-  ::RegSetValueExA(relay, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
+  ::RegSetValueExA(relay.Get(), "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
 
   const std::uint64_t logStart = FileSize(kLogFile);
   const std::uint64_t traceStart = trace.empty() ? 0 : FileSize(trace);
@@ -201,7 +201,7 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
     for (const test::Process& process : started) result.exitCodes.push_back(WaitForExit(process));
     result.exitCode = result.exitCodes.front();
   }
-  ::RegDeleteValueA(relay, "RelayInclude");
+  ::RegDeleteValueA(relay.Get(), "RelayInclude");
 
   for (const std::string& line : LinesFrom(kLogFile, logStart)) result.lines.push_back(LogMessage(line));
   if (!trace.empty()) {

@@ -64,13 +64,13 @@ class WideFolder {
   }
   ~WideFolder() {
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((path_ + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    ScopedFindHandle find(::FindFirstFileW((path_ + L"*").c_str(), &data));
+    if (find) {
       do {
         ::DeleteFileW((path_ + data.cFileName).c_str());
-      } while (::FindNextFileW(find, &data));
-      ::FindClose(find);
+      } while (::FindNextFileW(find.Get(), &data));
     }
+    find.Reset();
     ::RemoveDirectoryW(path_.c_str());
   }
   WideFolder(const WideFolder&) = delete;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/unique_handle.h"
 #include "base/win.h"
 
 namespace test {
@@ -38,11 +39,11 @@ class ScratchRegKey {
   // The key's path below HKEY_LOCAL_MACHINE, without a trailing backslash.
   const std::string& Path() const { return path_; }
   // An open handle to the key (full access), owned by this object.
-  HKEY Key() const { return key_; }
+  HKEY Key() const { return key_.Get(); }
 
  private:
   std::string path_;
-  HKEY key_ = nullptr;
+  ScopedRegKey key_;
 };
 
 // A name that no other test of this process (or an earlier run) has used.
