@@ -1,7 +1,7 @@
 // Planted beside setup.exe under the name of a DLL that Windows loads on
 // demand. Loaded from there, it leaves "<its own path>.loaded" behind and
 // refuses to load.
-#include "base/win.h"
+#include "base/unique_handle.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
@@ -9,7 +9,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   const DWORD length = ::GetModuleFileNameA(instance, marker, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return FALSE;
   ::lstrcatA(marker, ".loaded");
-  HANDLE file = ::CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  ScopedHandle file(::CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   return FALSE;
 }

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "installation.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
+#include "support/text.h"
 
 namespace e2e {
 namespace {
@@ -15,15 +16,9 @@ namespace {
 // acpi-probe's "key: value" lines.
 std::map<std::string, std::string> Facts(const std::string& output) {
   std::map<std::string, std::string> facts;
-  std::size_t at = 0;
-  while (at < output.size()) {
-    std::size_t end = output.find('\n', at);
-    if (end == std::string::npos) end = output.size();
-    std::string line = output.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : test::SplitLines(output)) {
     const std::size_t colon = line.find(": ");
     if (colon != std::string::npos) facts[line.substr(0, colon)] = line.substr(colon + 2);
-    at = end + 1;
   }
   return facts;
 }

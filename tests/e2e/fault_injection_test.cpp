@@ -20,7 +20,8 @@
 #include "fault_table.h"
 #include "footprint.h"
 #include "installation.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
+#include "support/text.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -42,15 +43,7 @@ std::string Lower(std::string text) {
 // -- Machine profiles ---------------------------------------------------------
 
 // The bytes of a value, little-endian, as profile hex ("2a 00 00 00 ").
-std::string Hex32(std::uint32_t value) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const unsigned byte = (value >> (8 * i)) & 0xFFu;
-    text += {digits[byte >> 4], digits[byte & 15], ' '};
-  }
-  return text;
-}
+std::string Hex32(std::uint32_t value) { return test::HexBytes(value, 4) + " "; }
 
 // An "iAcpiMbif" reply: signature, record count, then three records of
 // length 4 with values 1, 2 and the fan-control feature word. The second

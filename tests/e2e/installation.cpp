@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <memory>
 
 #include "base/unique_handle.h"
+#include "support/process.h"
+#include "support/text.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -23,31 +24,26 @@ void CopyOrFail(const std::string& from, const std::string& to) {
   ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << ": " << ::GetLastError();
 }
 
-// Starts a program without a console window; an invalid handle when it
-// could not be started.
-ScopedHandle Start(const std::string& commandLine) {
-  std::string buffer = commandLine;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-    ADD_FAILURE() << "cannot start " << commandLine << ": " << ::GetLastError();
-    return ScopedHandle();
-  }
-  ::CloseHandle(process.hThread);
-  return ScopedHandle(process.hProcess);
+// Starts a program without a console window, with these variables set on
+// top of this process's own; fails the test when it could not be started.
+test::Process Start(const std::string& commandLine, const std::map<std::string, std::string>& environment = {}) {
+  test::ProcessOptions options;
+  options.noWindow = true;
+  options.environment = environment;
+  test::Process process(commandLine, options);
+  if (!process.Started()) ADD_FAILURE() << "cannot start " << commandLine << ": " << process.StartError();
+  return process;
 }
 
-DWORD WaitForExit(const ScopedHandle& process) {
-  if (!process) return ~0u;
-  ::WaitForSingleObject(process.Get(), INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return code;
+// Its exit code once it has ended; ~0u when it did not start.
+DWORD WaitForExit(const test::Process& process) {
+  process.Wait();
+  return process.ExitCode();
 }
 
-DWORD RunAndWait(const std::string& commandLine) { return WaitForExit(Start(commandLine)); }
+DWORD RunAndWait(const std::string& commandLine, const std::map<std::string, std::string>& environment = {}) {
+  return WaitForExit(Start(commandLine, environment));
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -63,17 +59,7 @@ std::uint64_t FileSize(const std::string& path) {
 // The lines of text after the first `from` bytes of a file, CR LF or LF.
 std::vector<std::string> LinesFrom(const std::string& path, std::uint64_t from) {
   const std::string content = test::ReadFileContent(path);
-  std::vector<std::string> lines;
-  std::size_t start = from <= content.size() ? static_cast<std::size_t>(from) : content.size();
-  while (start < content.size()) {
-    std::size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return test::SplitLines(content.substr(from <= content.size() ? static_cast<std::size_t>(from) : content.size()));
 }
 
 // "[2024-05-06 07:08:09.123] [setup.exe] [debug] text" gives "text".
@@ -103,42 +89,12 @@ std::string MessageBoxArguments(const std::string& line) {
   return result;
 }
 
-// Restores an environment variable of this process on destruction.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    char buffer[4096];
-    DWORD n = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    if (n > 0 && n < sizeof buffer) old_ = std::string(buffer, n);
-    ::SetEnvironmentVariableA(name, value);
-  }
-  ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-// Sets every variable until the result is destroyed.
-std::vector<std::unique_ptr<ScopedEnvironment>> SetEnvironment(const std::map<std::string, std::string>& variables) {
-  std::vector<std::unique_ptr<ScopedEnvironment>> set;
-  for (const auto& variable : variables) {
-    set.push_back(std::make_unique<ScopedEnvironment>(variable.first.c_str(), variable.second.c_str()));
-  }
-  return set;
-}
-
 }  // namespace
 
 std::string ProgramFiles() {
   char folder[MAX_PATH] = {};
   ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
   return std::string(folder) + "\\";
-}
-
-std::string FromUnixPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "Z:" + path;
 }
 
 std::string SettingBox(const std::string& text) { return "00000000,\"" + text + "\",\"" + kCaption + "\",00000000"; }
@@ -215,23 +171,24 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   const char* stderrPath = std::getenv("SETUP_WINE_STDERR");
   EXPECT_NE(stderrPath, nullptr) << "run through cmake/wine-run.sh to observe message boxes";
   const std::string trace = stderrPath ? FromUnixPath(stderrPath) : "";
-  HKEY relay = nullptr;
-  ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &relay, nullptr);
-  ScopedRegKey relayKey(relay);
+  ScopedRegKey relay;
+  ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, relay.Receive(),
+                    nullptr);
   const char include[] = "user32.MessageBoxA";
-  ::RegSetValueExA(relay, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
+  ::RegSetValueExA(relay.Get(), "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
 
   const std::uint64_t logStart = FileSize(kLogFile);
   const std::uint64_t traceStart = trace.empty() ? 0 : FileSize(trace);
   RunResult result;
   {
-    ScopedEnvironment winedebug("WINEDEBUG", "+relay");
-    const auto extra = SetEnvironment(environment);
-    std::vector<ScopedHandle> started;
-    for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\""));
+    // The test's own variables win, WINEDEBUG included.
+    std::map<std::string, std::string> variables = environment;
+    variables.emplace("WINEDEBUG", "+relay");
+    std::vector<test::Process> started;
+    for (int i = 0; i < processes; ++i) started.push_back(Start("\"" + (payload_ / "setup.exe") + "\"", variables));
     if (meddle) {
       std::vector<HANDLE> handles;
-      for (const ScopedHandle& process : started) handles.push_back(process.Get());
+      for (const test::Process& process : started) handles.push_back(process.Handle());
       // One last look after they have all ended.
       const DWORD deadline = ::GetTickCount() + 120000;
       bool done = false, ended = false;
@@ -241,10 +198,10 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
       EXPECT_TRUE(done) << (ended ? "every setup.exe ended before the moment came"
                                   : "the moment did not come within 120 s");
     }
-    for (const ScopedHandle& process : started) result.exitCodes.push_back(WaitForExit(process));
+    for (const test::Process& process : started) result.exitCodes.push_back(WaitForExit(process));
     result.exitCode = result.exitCodes.front();
   }
-  ::RegDeleteValueA(relay, "RelayInclude");
+  ::RegDeleteValueA(relay.Get(), "RelayInclude");
 
   for (const std::string& line : LinesFrom(kLogFile, logStart)) result.lines.push_back(LogMessage(line));
   if (!trace.empty()) {
@@ -257,10 +214,7 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   return result;
 }
 
-DWORD Installation::RunOther(const std::string& commandLine) const {
-  const auto set = SetEnvironment(environment);
-  return RunAndWait(commandLine);
-}
+DWORD Installation::RunOther(const std::string& commandLine) const { return RunAndWait(commandLine, environment); }
 
 std::string Installation::InstallRoot() const { return ProgramFiles() + installPath_ + "\\"; }
 

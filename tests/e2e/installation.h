@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/win.h"
+#include "support/paths.h"
 #include "support/scratch.h"
 
 namespace e2e {
@@ -29,8 +30,7 @@ struct RunResult {
   std::vector<std::string> messageBoxes;
 };
 
-// A path the build gives (a Unix path) as Windows programs see it under Wine.
-std::string FromUnixPath(std::string path);
+using test::FromUnixPath;
 
 // The program-files folder, ending with a backslash.
 std::string ProgramFiles();

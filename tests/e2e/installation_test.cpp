@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "installation.h"
 
 namespace e2e {
@@ -171,21 +172,20 @@ TEST(Installation, TwoRunsStartedAtTheSameMomentInstallOnceTwentyTimesOver) {
 class PreferNativeDlls {
  public:
   explicit PreferNativeDlls(std::vector<std::string> names) : names_(std::move(names)) {
-    ::RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    ::RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.Receive(), nullptr);
     const char order[] = "native,builtin";
     for (const std::string& name : names_) {
-      ::RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+      ::RegSetValueExA(key_.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
     }
   }
   ~PreferNativeDlls() {
-    for (const std::string& name : names_) ::RegDeleteValueA(key_, name.c_str());
-    ::RegCloseKey(key_);
+    for (const std::string& name : names_) ::RegDeleteValueA(key_.Get(), name.c_str());
   }
 
  private:
   static constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
   std::vector<std::string> names_;
-  HKEY key_ = nullptr;
+  ScopedRegKey key_;
 };
 
 // DLLs that Windows loads on demand (for a message box, for COM's proxies)

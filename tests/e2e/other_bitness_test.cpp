@@ -12,7 +12,7 @@
 
 #include "base/unique_handle.h"
 #include "installation.h"
-#include "support/run_collecting_output.h"
+#include "support/process.h"
 
 namespace e2e {
 namespace {

@@ -11,6 +11,8 @@
 
 #include "base/unique_handle.h"
 #include "installation.h"
+#include "support/process.h"
+#include "support/text.h"
 
 namespace e2e {
 namespace {
@@ -62,13 +64,13 @@ class WideFolder {
   }
   ~WideFolder() {
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((path_ + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    ScopedFindHandle find(::FindFirstFileW((path_ + L"*").c_str(), &data));
+    if (find) {
       do {
         ::DeleteFileW((path_ + data.cFileName).c_str());
-      } while (::FindNextFileW(find, &data));
-      ::FindClose(find);
+      } while (::FindNextFileW(find.Get(), &data));
     }
+    find.Reset();
     ::RemoveDirectoryW(path_.c_str());
   }
   WideFolder(const WideFolder&) = delete;
@@ -80,20 +82,15 @@ class WideFolder {
 };
 
 DWORD RunAndWait(const std::wstring& program) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process)) {
-    ADD_FAILURE() << "cannot start setup.exe: " << ::GetLastError();
+  test::ProcessOptions options;
+  options.noWindow = true;
+  const test::Process process(L"\"" + program + L"\"", options);
+  if (!process.Started()) {
+    ADD_FAILURE() << "cannot start setup.exe: " << process.StartError();
     return ~0u;
   }
-  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = ~0u;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  return code;
+  process.Wait();
+  return process.ExitCode();
 }
 
 // The messages of the log lines after the first `from` bytes.
@@ -101,14 +98,9 @@ Lines LogMessagesFrom(std::size_t from) {
   const std::string log = ReadBytes(kLogFile);
   Lines messages;
   const std::string prefix = "] [setup.exe] [debug] ";
-  for (std::size_t at = from; at < log.size();) {
-    std::size_t end = log.find('\n', at);
-    if (end == std::string::npos) end = log.size();
-    std::string line = log.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : test::SplitLines(log.substr(from < log.size() ? from : log.size()))) {
     const std::size_t cut = line.find(prefix);
     messages.push_back(cut == std::string::npos ? line : line.substr(cut + prefix.size()));
-    at = end + 1;
   }
   return messages;
 }

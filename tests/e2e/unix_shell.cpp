@@ -2,14 +2,15 @@
 
 #include <cstdlib>
 
-#include "base/unique_handle.h"
+#include "support/paths.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace e2e {
 namespace {
 
-// /tmp/<name> seen from Windows: Wine maps the Unix root to Z:.
-std::string WindowsTmp(const std::string& name) { return "Z:\\tmp\\" + name; }
+// /tmp/<name> seen from Windows.
+std::string WindowsTmp(const std::string& name) { return test::FromUnixPath("/tmp/" + name); }
 
 }  // namespace
 
@@ -22,14 +23,10 @@ UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs) {
                                                        unixStem + ".part\nmv " + unixStem + ".part " + unixStem +
                                                        ".status\n");
   UnixRun run;
-  std::string command = "Z:\\bin\\sh " + unixStem + ".sh";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &process)) {
-    if (process.hProcess != nullptr) ::CloseHandle(process.hProcess);
-    if (process.hThread != nullptr) ::CloseHandle(process.hThread);
+  test::ProcessOptions options;
+  options.noWindow = true;
+  const test::Process shell(test::FromUnixPath("/bin/sh") + " " + unixStem + ".sh", options);
+  if (shell.Started()) {
     const DWORD deadline = ::GetTickCount() + timeoutMs;
     while (!test::FileExists(WindowsTmp(stem + ".status")) && static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
       ::Sleep(10);
@@ -38,26 +35,10 @@ UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs) {
     if (run.finished) run.status = std::atoi(test::ReadFileContent(WindowsTmp(stem + ".status")).c_str());
     run.output = test::ReadFileContent(WindowsTmp(stem + ".out"));
   } else {
-    run.output = "cannot start /bin/sh: error " + std::to_string(::GetLastError());
+    run.output = "cannot start /bin/sh: error " + std::to_string(shell.StartError());
   }
   for (const char* suffix : {".sh", ".out", ".part", ".status"}) ::DeleteFileA(WindowsTmp(stem + suffix).c_str());
   return run;
-}
-
-std::string UnixPath(const std::string& windowsPath) {
-  using UnixFileName = char*(__cdecl*)(const wchar_t*);
-  const auto convert = reinterpret_cast<UnixFileName>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (convert == nullptr) return {};
-  std::wstring wide(windowsPath.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, windowsPath.data(),
-                                                             static_cast<int>(windowsPath.size()), &wide[0],
-                                                             static_cast<int>(wide.size()))));
-  char* unix = convert(wide.c_str());
-  if (unix == nullptr) return {};
-  std::string path = unix;
-  ::HeapFree(::GetProcessHeap(), 0, unix);
-  return path;
 }
 
 std::string ShellQuoted(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/win.h"
+#include "support/paths.h"
 
 namespace e2e {
 
@@ -19,8 +20,7 @@ struct UnixRun {
 // Runs the text as a /bin/sh script to its end (at most timeoutMs).
 UnixRun RunUnixShell(const std::string& script, DWORD timeoutMs = 60000);
 
-// The Unix path of a Windows path, as Wine maps it; empty when it has none.
-std::string UnixPath(const std::string& windowsPath);
+using test::UnixPath;
 
 // A path as a single-quoted shell word.
 std::string ShellQuoted(const std::string& text);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "base/unique_handle.h"
 #include "installation.h"
+#include "support/process.h"
 
 #include <shlobj.h>
 
@@ -26,17 +26,9 @@ constexpr char kInstallPath[] = "Fan Control\\Service";
 
 // Starts the command line as it stands and waits; false when nothing started.
 bool Start(const std::string& commandLine) {
-  std::string buffer = commandLine;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-    return false;
-  }
-  ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  return true;
+  test::ProcessOptions options;
+  options.noWindow = true;
+  return test::RunToEnd(commandLine, options).started;
 }
 
 // A copy of command-probe, which writes the command line it got to

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/win.h"
+#include "support/paths.h"
 
 #include <objbase.h>
 #include <winver.h>
@@ -20,9 +21,8 @@ namespace {
 
 // The build gives Unix paths; Wine sees the Unix root as drive Z:.
 std::wstring SetupExePath() {
-  std::string unixPath = SETUP_EXE;
-  std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
-  return L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
+  const std::string path = test::FromUnixPath(SETUP_EXE);
+  return std::wstring(path.begin(), path.end());
 }
 
 // The project version in four parts, missing ones being 0.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "acpi_test_programs.h"
+#include "support/text.h"
 
 namespace {
 
@@ -20,13 +21,10 @@ using acpi_test::RunProbe;
 
 // "a0 a1 ... " : count bytes counting up from first.
 std::string Ramp(int first, int count) {
-  static const char kDigits[] = "0123456789abcdef";
   std::string text;
   for (int i = 0; i < count; ++i) {
-    const int b = (first + i) & 0xff;
     if (i != 0) text += ' ';
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
+    text += test::HexByte(static_cast<unsigned>(first + i) & 0xffu);
   }
   return text;
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "acpi_test_programs.h"
+#include "support/text.h"
 
 namespace {
 
@@ -22,17 +23,7 @@ struct Record {
   std::uint32_t value;
 };
 
-std::string Hex(std::uint64_t value, int bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (int i = 0; i < bytes; ++i) {
-    const unsigned b = (value >> (8 * i)) & 0xff;
-    text += ' ';
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
-  }
-  return text;
-}
+std::string Hex(std::uint64_t value, int bytes) { return " " + test::HexBytes(value, bytes); }
 
 std::string Reply(std::uint32_t count, const std::vector<Record>& records) {
   std::string text = Hex(0, 4) + Hex(count, 4);

@@ -5,16 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "base/unique_handle.h"
+#include "support/text.h"
 
 namespace acpi_test {
-
-std::string WindowsPath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 std::string ProbeRun::operator[](const std::string& key) const {
   const auto found = facts.find(key);
@@ -22,28 +15,22 @@ std::string ProbeRun::operator[](const std::string& key) const {
 }
 
 ProbeRun RunProbe(const std::string& arguments) {
-  const ProgramRun program = RunCollectingOutput("\"" + WindowsPath(ACPI_PROBE_EXE) + "\" \"" +
-                                        WindowsPath(ACPI_EXPORTS_HOST_EXE) + "\" " + arguments);
+  const ProgramRun program = RunCollectingOutput("\"" + test::FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
+                                        test::FromUnixPath(ACPI_EXPORTS_HOST_EXE) + "\" " + arguments);
   EXPECT_TRUE(program.started) << "acpi-probe did not start";
   ProbeRun run;
   run.exitCode = program.exitCode;
   run.output = program.output;
-  std::size_t at = 0;
-  while (at < program.output.size()) {
-    std::size_t end = program.output.find('\n', at);
-    if (end == std::string::npos) end = program.output.size();
-    std::string line = program.output.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : test::SplitLines(program.output)) {
     const std::size_t colon = line.find(": ");
     if (colon != std::string::npos) run.facts[line.substr(0, colon)] = line.substr(colon + 2);
-    at = end + 1;
   }
   return run;
 }
 
 RegisteredSim::RegisteredSim(const std::string& profile) {
   server_ = folder_ / "acpi-sim.exe";
-  if (!::CopyFileA(WindowsPath(ACPI_SIM_EXE).c_str(), server_.c_str(), FALSE)) {
+  if (!::CopyFileA(test::FromUnixPath(ACPI_SIM_EXE).c_str(), server_.c_str(), FALSE)) {
     ADD_FAILURE() << "cannot copy acpi-sim, error " << ::GetLastError();
     return;
   }
@@ -62,18 +49,7 @@ void RegisteredSim::SetProfile(const std::string& profile) {
 }
 
 std::vector<std::string> RegisteredSim::Journal() const {
-  const std::string text = test::ReadFileContent(folder_ / "acpi-sim.journal");
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    at = end + 1;
-  }
-  return lines;
+  return test::SplitLines(test::ReadFileContent(folder_ / "acpi-sim.journal"));
 }
 
 void RegisteredSim::ClearJournal() { ::DeleteFileA((folder_ / "acpi-sim.journal").c_str()); }

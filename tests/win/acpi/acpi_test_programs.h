@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "base/win.h"
-#include "support/run_collecting_output.h"
+#include "support/paths.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace acpi_test {
-
-// A build-tree path as Wine names it (the Z: drive maps to /).
-std::string WindowsPath(const std::string& unixPath);
 
 using test::ProgramRun;
 using test::RunCollectingOutput;

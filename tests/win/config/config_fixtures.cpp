@@ -14,13 +14,6 @@ int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 
 }  // namespace
 
-std::string ExeFolder() {
-  std::string path(32768, '\0');
-  DWORD n = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-  path.resize(n);
-  return path.substr(0, path.rfind('\\') + 1);
-}
-
 SetupIniBesideExe::SetupIniBesideExe(const std::string& content) { WriteFileContent(Path(), content); }
 
 SetupIniBesideExe::~SetupIniBesideExe() { ::DeleteFileA(Path().c_str()); }

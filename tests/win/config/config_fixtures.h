@@ -8,12 +8,9 @@
 
 #include "base/win.h"
 #include "config/message_box.h"
+#include "support/paths.h"
 
 namespace test {
-
-// The folder of this test executable, ending with a backslash, found
-// without the code under test.
-std::string ExeFolder();
 
 // Writes setup.ini beside the test executable; removes it on destruction.
 class SetupIniBesideExe {

@@ -7,6 +7,7 @@
 #include "config/setup_ini.h"
 #include "config/setup_settings.h"
 #include "config_fixtures.h"
+#include "support/handle_mark.h"
 #include "support/scratch.h"
 
 namespace test {

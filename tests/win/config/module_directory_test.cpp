@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "base/unique_handle.h"
 #include "config_fixtures.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace test {
@@ -17,20 +17,12 @@ constexpr char kProbeName[] = "p.exe";
 
 // Runs the probe and returns what GetModuleDirectory gave it.
 std::string ModuleDirectoryOfProcess(const std::string& exe, const std::string& outFile) {
-  std::string commandLine = "\"" + exe + "\" module-dir \"" + outFile + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << exe << ", error " << ::GetLastError();
+  const ProgramRun run = RunToEnd("\"" + exe + "\" module-dir \"" + outFile + "\"");
+  if (!run.started) {
+    ADD_FAILURE() << "cannot start " << exe << ", error " << run.startError;
     return "(not started)";
   }
-  ScopedHandle process(info.hProcess);
-  ScopedHandle thread(info.hThread);
-  ::WaitForSingleObject(process.Get(), INFINITE);
-  DWORD code = 1;
-  ::GetExitCodeProcess(process.Get(), &code);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(run.exitCode, 0u);
   return ReadFileContent(outFile);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/handle_mark.h"
 #include "support/scratch.h"
 
 namespace {

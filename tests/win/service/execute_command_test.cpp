@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "handle_mark.h"
-#include "log_capture.h"
+#include "support/handle_mark.h"
+#include "support/log_capture.h"
 #include "support/scratch.h"
 #include "test_programs.h"
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "config/setup_settings.h"
-#include "log_capture.h"
 #include "service/execute_command.h"
 #include "service/command_line.h"
+#include "support/log_capture.h"
 #include "support/scratch.h"
 #include "test_programs.h"
 

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "base/unique_handle.h"
 #include "config/setup_settings.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 namespace test {
@@ -22,21 +20,10 @@ std::string PlaceProgram(const std::string& program, const std::string& folder, 
 std::string ProbeCommandLine(const std::string& probePath) { return ReadFileContent(probePath + ".cmdline"); }
 
 long RunProgram(const std::string& commandLine) {
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-    return -1;
-  }
-  ScopedHandle processHandle(process.hProcess);
-  ScopedHandle threadHandle(process.hThread);
-  ::WaitForSingleObject(processHandle.Get(), INFINITE);
-  DWORD exitCode = 0;
-  ::GetExitCodeProcess(processHandle.Get(), &exitCode);
-  return static_cast<long>(exitCode);
+  ProcessOptions options;
+  options.noWindow = true;
+  const ProgramRun run = RunToEnd(commandLine, options);
+  return run.started ? static_cast<long>(run.exitCode) : -1;
 }
 
 void WriteSetupIni(const std::string& commonLines) {

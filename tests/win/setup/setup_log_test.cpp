@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "base/unique_handle.h"
-#include "support/run_collecting_output.h"
+#include "support/handle_mark.h"
+#include "support/paths.h"
+#include "support/process.h"
 #include "support/scratch.h"
 
 #include <sddl.h>
@@ -24,12 +26,6 @@ std::string CommonAppData() {
   char folder[MAX_PATH] = {};
   EXPECT_EQ(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder), S_OK);
   return folder;
-}
-
-std::string ExeFolder() {
-  std::string path(32768, '\0');
-  path.resize(::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size())));
-  return path.substr(0, path.rfind('\\') + 1);
 }
 
 std::vector<std::string> SplitLines(const std::string& content) {
@@ -138,16 +134,6 @@ class FolderLink {
   static UnixSpawnFunction UnixSpawn() {
     return reinterpret_cast<UnixSpawnFunction>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll"), "__wine_unix_spawnvp")));
-  }
-  static std::string UnixPath(const std::string& path) {
-    std::wstring wide(path.size(), L'\0');
-    wide.resize(::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
-                                      static_cast<int>(wide.size())));
-    char* name = UnixName()(wide.c_str());
-    if (!name) return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return result;
   }
   // Runs a Unix program and waits for it.
   static bool Run(std::vector<std::string> args) {

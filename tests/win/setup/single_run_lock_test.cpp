@@ -5,28 +5,28 @@
 #include <atomic>
 #include <thread>
 
+#include "base/unique_handle.h"
+
 namespace {
 
 constexpr char kMutexName[] = "Global\\Korven.Ventaro.Setup";
 
 TEST(SingleRunLock, WaitsForTheRunBeforeIt) {
-  HANDLE other = ::CreateMutexA(nullptr, TRUE, kMutexName);  // another run holds it
-  ASSERT_NE(other, nullptr);
-  HANDLE entered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ScopedHandle other(::CreateMutexA(nullptr, TRUE, kMutexName));  // another run holds it
+  ASSERT_TRUE(other.IsValid());
+  ScopedHandle entered(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   std::atomic<bool> acquired{false};
-  std::thread second([&acquired, entered] {
+  std::thread second([&acquired, event = entered.Get()] {
     SingleRunLock lock;
     acquired = lock.Held();
-    ::SetEvent(entered);
+    ::SetEvent(event);
   });
   // The second run stays blocked while the first holds the lock.
-  EXPECT_EQ(::WaitForSingleObject(entered, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(::WaitForSingleObject(entered.Get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_FALSE(acquired);
-  ::ReleaseMutex(other);
+  ::ReleaseMutex(other.Get());
   second.join();
   EXPECT_TRUE(acquired);
-  ::CloseHandle(other);
-  ::CloseHandle(entered);
 }
 
 TEST(SingleRunLock, ALockLeftByARunThatDiedIsTaken) {
@@ -38,11 +38,10 @@ TEST(SingleRunLock, ALockLeftByARunThatDiedIsTaken) {
     EXPECT_TRUE(lock.Held());
   }
   // And it is let go again: the next run gets it at once.
-  HANDLE next = ::OpenMutexA(SYNCHRONIZE, FALSE, kMutexName);
-  ASSERT_NE(next, nullptr);
-  EXPECT_EQ(::WaitForSingleObject(next, 0), static_cast<DWORD>(WAIT_OBJECT_0));
-  ::ReleaseMutex(next);
-  ::CloseHandle(next);
+  ScopedHandle next(::OpenMutexA(SYNCHRONIZE, FALSE, kMutexName));
+  ASSERT_TRUE(next.IsValid());
+  EXPECT_EQ(::WaitForSingleObject(next.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  ::ReleaseMutex(next.Get());
 }
 
 }  // namespace

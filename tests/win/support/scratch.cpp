@@ -39,12 +39,12 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 ScratchRegKey::ScratchRegKey() {
   path_ = std::string(kRegRoot) + "\\" + UniqueName("key");
   LONG status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key_, nullptr);
+                                  key_.Receive(), nullptr);
   if (status != ERROR_SUCCESS) ADD_FAILURE() << "cannot create scratch key " << path_ << ", status " << status;
 }
 
 ScratchRegKey::~ScratchRegKey() {
-  if (key_) ::RegCloseKey(key_);
+  key_.Reset();  // closed before the key goes
   ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, path_.c_str());
   ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, path_.c_str());
 }
@@ -101,11 +101,6 @@ void RemoveTree(const std::string& path) {
   find.Reset();
   ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryA(folder.c_str());
-}
-
-std::uintptr_t FreshHandleValue() {
-  ScopedHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  return reinterpret_cast<std::uintptr_t>(event.Get());
 }
 
 }  // namespace test

@@ -3,9 +3,9 @@
 // Scratch state for Windows tests: a folder, a registry key under HKLM and
 // files of given content, each removed again when the test is done.
 
-#include <cstdint>
 #include <string>
 
+#include "base/unique_handle.h"
 #include "base/win.h"
 
 namespace test {
@@ -39,11 +39,11 @@ class ScratchRegKey {
   // The key's path below HKEY_LOCAL_MACHINE, without a trailing backslash.
   const std::string& Path() const { return path_; }
   // An open handle to the key (full access), owned by this object.
-  HKEY Key() const { return key_; }
+  HKEY Key() const { return key_.Get(); }
 
  private:
   std::string path_;
-  HKEY key_ = nullptr;
+  ScopedRegKey key_;
 };
 
 // A name that no other test of this process (or an earlier run) has used.
@@ -57,10 +57,5 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Removes the folder and everything below it; read-only files included.
 void RemoveTree(const std::string& path);
-
-// The value of a freshly opened handle. Wine hands out the lowest free
-// slot, so a handle leaked by the code under test shows as a higher value
-// when this is compared before and after many repetitions.
-std::uintptr_t FreshHandleValue();
 
 }  // namespace test

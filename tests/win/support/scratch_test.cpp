@@ -19,14 +19,13 @@ TEST(Scratch, FolderAndKeyAreRemovedWithTheirContent) {
 
     ScratchRegKey reg;
     key = reg.Path();
-    HKEY sub = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(reg.Key(), "child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+    ScopedRegKey sub;
+    ASSERT_EQ(::RegCreateKeyExA(reg.Key(), "child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.Receive(), nullptr),
               ERROR_SUCCESS);
-    ::RegCloseKey(sub);
   }
   EXPECT_FALSE(FolderExists(folder));
-  HKEY gone = nullptr;
-  EXPECT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS);
+  ScopedRegKey gone;
+  EXPECT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, gone.Receive()), ERROR_SUCCESS);
 }
 
 }  // namespace

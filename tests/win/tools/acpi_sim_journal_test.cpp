@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "acpi_sim_fixture.h"
 #include "sim_dispatch.h"
+#include "support/text.h"
 
 namespace test {
 namespace {
@@ -108,10 +108,9 @@ TEST_F(AcpiSimJournal, ServersAnsweringAtOnceWriteWholeLines) {
   std::vector<std::string> expected;
   for (int t = 0; t < kThreads; ++t) {
     for (int i = 0; i < kCalls; ++i) {
-      char byte[4];
-      std::snprintf(byte, sizeof byte, "%02x", t * 16 + i);
+      const std::string byte = HexByte(static_cast<unsigned>(t * 16 + i));
       std::string line = "iAcpiCallMethod 0x00000033 [";
-      for (std::size_t k = 0; k < kSize; ++k) line += (k > 0 ? " " : "") + std::string(byte);
+      for (std::size_t k = 0; k < kSize; ++k) line += (k > 0 ? " " : "") + byte;
       expected.push_back(line + "] &0x000002bc");
     }
   }

@@ -5,6 +5,8 @@
 #include <tlhelp32.h>
 
 #include "base/unique_handle.h"
+#include "support/paths.h"
+#include "support/process.h"
 
 namespace test {
 namespace {
@@ -15,19 +17,12 @@ constexpr DWORD kPatience = 60000;
 // (the server's own limit for a server nobody uses is 20 seconds).
 constexpr DWORD kEndPatience = 15000;
 
-std::string TestBinaryFolder() {
-  char path[MAX_PATH + 1] = {};
-  DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 bool SamePath(const std::string& a, const std::string& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 }  // namespace
 
 SimServer::SimServer() {
-  std::string source = TestBinaryFolder() + "acpi-sim.exe";
+  std::string source = ExeFolder() + "acpi-sim.exe";
   if (!::CopyFileA(source.c_str(), ExePath().c_str(), FALSE)) {
     ADD_FAILURE() << "cannot copy " << source << ", error " << ::GetLastError();
   }
@@ -47,22 +42,13 @@ SimServer::~SimServer() {
 }
 
 int SimServer::Run(const std::string& arguments) const {
-  std::string commandLine = "\"" + ExePath() + "\" " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  const Process process("\"" + ExePath() + "\" " + arguments);
+  if (!process.Started()) return -1;
+  if (!process.Wait(kPatience)) {
+    process.Kill();
     return -1;
   }
-  ScopedHandle process(info.hProcess);
-  ScopedHandle thread(info.hThread);
-  if (::WaitForSingleObject(process.Get(), kPatience) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process.Get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
+  return static_cast<int>(process.ExitCode());
 }
 
 void SimServer::WriteProfile(const std::string& text) const { WriteFileContent(folder_ / "acpi-sim.ini", text); }

@@ -1,10 +1,15 @@
-#include "handle_mark.h"
+#include "support/handle_mark.h"
 
 #include <vector>
 
 #include "base/unique_handle.h"
 
 namespace test {
+
+std::uintptr_t FreshHandleValue() {
+  ScopedHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  return reinterpret_cast<std::uintptr_t>(event.Get());
+}
 
 std::uintptr_t HandleHighMark() {
   std::vector<ScopedHandle> events;

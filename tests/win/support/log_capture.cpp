@@ -1,4 +1,4 @@
-#include "log_capture.h"
+#include "support/log_capture.h"
 
 #include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
