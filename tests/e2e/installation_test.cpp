@@ -46,8 +46,10 @@ struct GateCase {
 };
 
 TEST(Installation, FeatureGateLooksAtBitsEightToFifteenOnly) {
-  for (const GateCase& c : {GateCase{"0x000001FF", false}, GateCase{"0xFFFF00FF", false},
-                            GateCase{"0x00000200", true}, GateCase{"0x0000FF00", true}}) {
+  for (const GateCase& c : {GateCase{.word = "0x000001FF", .admitted = false},
+                            GateCase{.word = "0xFFFF00FF", .admitted = false},
+                            GateCase{.word = "0x00000200", .admitted = true},
+                            GateCase{.word = "0x0000FF00", .admitted = true}}) {
     SCOPED_TRACE(c.word);
     Installation setup;
     setup.UseMachine(Profile(c.word));
