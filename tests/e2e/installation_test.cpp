@@ -32,6 +32,9 @@ TEST(Installation, FirstRunInstallsAndSecondFindsNothingToDo) {
   EXPECT_EQ(first.lines, FreshInstallLines(setup));
   EXPECT_TRUE(first.messageBoxes.empty());
   ExpectInstalled(setup, "1.2.0.8");
+  // Version, then Path: a run killed between the two leaves a version
+  // without a path, the state the next run is known to trust.
+  EXPECT_EQ(first.valuesWritten, (Lines{"Version", "Path"}));
 
   RunResult second = setup.Run();
   EXPECT_EQ(second.exitCode, 0u);
