@@ -97,12 +97,12 @@ struct Arrangement {
 };
 
 struct SetupFault {
-  const char* name;
-  const char* fault;
-  Outcome outcome;
-  const char* answer;
-  Lines boxes;  // message texts, in order
-  std::function<void(Installation&, Arrangement&)> arrange;
+  const char* name = "";
+  const char* fault = "";   // the README's words: what is wrong on the machine
+  Outcome outcome = Outcome::kInstalled;
+  const char* answer = "";  // the README's words: what the installer does about it
+  Lines boxes = {};         // message texts, in order
+  std::function<void(Installation&, Arrangement&)> arrange = nullptr;
   // The log lines; nullptr when the case checks them itself.
   std::function<Lines(const Installation&)> lines = nullptr;
   std::function<std::string(const Installation&)> target = nullptr;  // nullptr: the default target folder
@@ -197,203 +197,301 @@ std::shared_ptr<void> CleanFolder(const std::string& folder) {
 const std::vector<SetupFault>& SetupFaults() {
   static const std::vector<SetupFault> faults = {
       // The server.
-      {"ServerExecutableMissing", "`tavriCom.axdata` registered, its server executable missing", Outcome::kRefused,
-       "the feature query fails; the feature word stays 0", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         ASSERT_TRUE(::DeleteFileA((s.SimFolder() + "acpi-sim.exe").c_str()));
-       },
-       RefusedLines},
-      {"InitFails", "`iAcpiInit` fails (E_FAIL)", Outcome::kInstalled, "its answer is not looked at", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiInit")); }, InstalledLines},
-      {"MbifFails", "`iAcpiMbif` fails (E_FAIL)", Outcome::kRefused, "the feature word stays 0", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiMbif")); }, RefusedLines},
-      {"MbifLengthBeyondRequest", "`iAcpiMbif` reports a length of 5,000, beyond the 4,096 bytes sent",
-       Outcome::kRefused, "the reply is cut to what was sent and the query counts as failed", {},
-       [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=5000\r\n"); }, RefusedLines},
-      {"MbifArrayReplacedByAShorterOne", "`iAcpiMbif` replaces the request array by a 44-byte one",
-       Outcome::kInstalled, "the records are read from the new array", {},
-       [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=replace\r\n"); }, InstalledLines},
-      {"MbifHolderHoldsNoArray", "`iAcpiMbif` hands back a holder without an array", Outcome::kRefused,
-       "nothing to read: the feature word stays 0", {},
-       [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=none\r\n"); }, RefusedLines},
-      {"MbifCountZero", "`iAcpiMbif` reply with record count 0", Outcome::kRefused,
-       "no third record: the feature word stays 0", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0)); }, RefusedLines},
-      {"MbifCountOne", "`iAcpiMbif` reply with record count 1", Outcome::kRefused,
-       "no third record: the feature word stays 0", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(1)); }, RefusedLines},
-      {"MbifCountTwo", "`iAcpiMbif` reply with record count 2", Outcome::kRefused,
-       "no third record: the feature word stays 0", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(2)); }, RefusedLines},
-      {"MbifCountThree", "`iAcpiMbif` reply with record count 3", Outcome::kInstalled,
-       "the third record's value is the feature word", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3)); }, InstalledLines},
-      {"MbifCountAllOnes", "`iAcpiMbif` reply with record count 0xFFFFFFFF", Outcome::kInstalled,
-       "the walk stops at the third record", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0xFFFFFFFFu)); }, InstalledLines},
-      {"MbifRecordRunsPastTheReply", "`iAcpiMbif` reply whose second record announces 256 bytes", Outcome::kRefused,
-       "the walk ends at the reply's end, before a third record", {},
-       [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3, 256)); }, RefusedLines},
-      {"MbifLengthEndsInsideTheFeatureValue", "`iAcpiMbif` reports 38 bytes: the feature value is cut",
-       Outcome::kRefused, "nothing is read beyond the reported length", {},
-       [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=38\r\n"); }, RefusedLines},
+      {.name = "ServerExecutableMissing",
+       .fault = "`tavriCom.axdata` registered, its server executable missing",
+       .outcome = Outcome::kRefused,
+       .answer = "the feature query fails; the feature word stays 0",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             ASSERT_TRUE(::DeleteFileA((s.SimFolder() + "acpi-sim.exe").c_str()));
+           },
+       .lines = RefusedLines},
+      {.name = "InitFails",
+       .fault = "`iAcpiInit` fails (E_FAIL)",
+       .outcome = Outcome::kInstalled,
+       .answer = "its answer is not looked at",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiInit")); },
+       .lines = InstalledLines},
+      {.name = "MbifFails",
+       .fault = "`iAcpiMbif` fails (E_FAIL)",
+       .outcome = Outcome::kRefused,
+       .answer = "the feature word stays 0",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(Failing("iAcpiMbif")); },
+       .lines = RefusedLines},
+      {.name = "MbifLengthBeyondRequest",
+       .fault = "`iAcpiMbif` reports a length of 5,000, beyond the 4,096 bytes sent",
+       .outcome = Outcome::kRefused,
+       .answer = "the reply is cut to what was sent and the query counts as failed",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=5000\r\n"); },
+       .lines = RefusedLines},
+      {.name = "MbifArrayReplacedByAShorterOne",
+       .fault = "`iAcpiMbif` replaces the request array by a 44-byte one",
+       .outcome = Outcome::kInstalled,
+       .answer = "the records are read from the new array",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=replace\r\n"); },
+       .lines = InstalledLines},
+      {.name = "MbifHolderHoldsNoArray",
+       .fault = "`iAcpiMbif` hands back a holder without an array",
+       .outcome = Outcome::kRefused,
+       .answer = "nothing to read: the feature word stays 0",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine("[iAcpiMbif]\r\nArray=none\r\n"); },
+       .lines = RefusedLines},
+      {.name = "MbifCountZero",
+       .fault = "`iAcpiMbif` reply with record count 0",
+       .outcome = Outcome::kRefused,
+       .answer = "no third record: the feature word stays 0",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0)); },
+       .lines = RefusedLines},
+      {.name = "MbifCountOne",
+       .fault = "`iAcpiMbif` reply with record count 1",
+       .outcome = Outcome::kRefused,
+       .answer = "no third record: the feature word stays 0",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(1)); },
+       .lines = RefusedLines},
+      {.name = "MbifCountTwo",
+       .fault = "`iAcpiMbif` reply with record count 2",
+       .outcome = Outcome::kRefused,
+       .answer = "no third record: the feature word stays 0",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(2)); },
+       .lines = RefusedLines},
+      {.name = "MbifCountThree",
+       .fault = "`iAcpiMbif` reply with record count 3",
+       .outcome = Outcome::kInstalled,
+       .answer = "the third record's value is the feature word",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3)); },
+       .lines = InstalledLines},
+      {.name = "MbifCountAllOnes",
+       .fault = "`iAcpiMbif` reply with record count 0xFFFFFFFF",
+       .outcome = Outcome::kInstalled,
+       .answer = "the walk stops at the third record",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(0xFFFFFFFFu)); },
+       .lines = InstalledLines},
+      {.name = "MbifRecordRunsPastTheReply",
+       .fault = "`iAcpiMbif` reply whose second record announces 256 bytes",
+       .outcome = Outcome::kRefused,
+       .answer = "the walk ends at the reply's end, before a third record",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine(MbifReply(3, 256)); },
+       .lines = RefusedLines},
+      {.name = "MbifLengthEndsInsideTheFeatureValue",
+       .fault = "`iAcpiMbif` reports 38 bytes: the feature value is cut",
+       .outcome = Outcome::kRefused,
+       .answer = "nothing is read beyond the reported length",
+       .arrange = [](Installation& s, Arrangement&) { s.UseMachine("[Mbif]\r\nLength=38\r\n"); },
+       .lines = RefusedLines},
       // The files.
-      {"ReadOnlyDestination", "a read-only file of the same name at the target", Outcome::kInstalled,
-       "replaced: the attribute is reset and the copy tried again", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         PlaceAtTarget(s, "fan.dll", "old");
-         ::SetFileAttributesA((DefaultTarget(s) + "fan.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-       },
-       InstalledLines, nullptr,
-       [](const Installation& s, const RunResult&, Arrangement&) {
-         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
-       }},
-      {"DestinationInUse", "a file at the target held open without sharing", Outcome::kInstalled,
-       "that file is passed over and stays as it was", {},
-       [](Installation& s, Arrangement& a) {
-         s.UseMachine();
-         PlaceAtTarget(s, "readme.txt", "old");
-         auto held = std::make_shared<ScopedHandle>(::CreateFileA((DefaultTarget(s) + "readme.txt").c_str(),
-                                                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-         ASSERT_TRUE(held->IsValid());
-         a.held.push_back(held);
-       },
-       InstalledLines, nullptr,
-       [](const Installation& s, const RunResult&, Arrangement& a) {
-         a.held.clear();
-         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "readme.txt"), "old");
-         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
-       }},
-      {"DestinationNameTakenByAFolder", "a folder at the target under a payload file's name", Outcome::kCopyFailed,
-       "the copy fails and the run ends before the registration", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (DefaultTarget(s) + "fan.dll").c_str(), nullptr), ERROR_SUCCESS);
-       },
-       [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
-      {"TargetLongerThanMaxPath", "an `InstallPath` that makes the target longer than 260 characters",
-       Outcome::kCopyFailed, "no target folder (empty path): nothing is copied anywhere", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["InstallPath"] = s.InstallPath() + "\\" + std::string(220, 'L');
-       },
-       [](const Installation&) { return CopyFailedLines(""); }},
-      {"HiddenAndSystemSourceFiles", "hidden and system files beside `setup.exe`", Outcome::kInstalled,
-       "copied like any other file, attributes kept", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         test::WriteFileContent(s.Payload() + "hidden.txt", "h");
-         test::WriteFileContent(s.Payload() + "system.bin", "s");
-         ::SetFileAttributesA((s.Payload() + "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
-         ::SetFileAttributesA((s.Payload() + "system.bin").c_str(), FILE_ATTRIBUTE_SYSTEM);
-       },
-       InstalledLines, nullptr,
-       [](const Installation& s, const RunResult&, Arrangement&) {
-         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "hidden.txt"), "h");
-         EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "system.bin"), "s");
-         EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
-         EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "system.bin").c_str()) & FILE_ATTRIBUTE_SYSTEM);
-       }},
+      {.name = "ReadOnlyDestination",
+       .fault = "a read-only file of the same name at the target",
+       .outcome = Outcome::kInstalled,
+       .answer = "replaced: the attribute is reset and the copy tried again",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             PlaceAtTarget(s, "fan.dll", "old");
+             ::SetFileAttributesA((DefaultTarget(s) + "fan.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+           },
+       .lines = InstalledLines,
+       .check =
+           [](const Installation& s, const RunResult&, Arrangement&) {
+             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
+           }},
+      {.name = "DestinationInUse",
+       .fault = "a file at the target held open without sharing",
+       .outcome = Outcome::kInstalled,
+       .answer = "that file is passed over and stays as it was",
+       .arrange =
+           [](Installation& s, Arrangement& a) {
+             s.UseMachine();
+             PlaceAtTarget(s, "readme.txt", "old");
+             auto held = std::make_shared<ScopedHandle>(::CreateFileA((DefaultTarget(s) + "readme.txt").c_str(),
+                                                                      GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+             ASSERT_TRUE(held->IsValid());
+             a.held.push_back(held);
+           },
+       .lines = InstalledLines,
+       .check =
+           [](const Installation& s, const RunResult&, Arrangement& a) {
+             a.held.clear();
+             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "readme.txt"), "old");
+             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
+           }},
+      {.name = "DestinationNameTakenByAFolder",
+       .fault = "a folder at the target under a payload file's name",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "the copy fails and the run ends before the registration",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (DefaultTarget(s) + "fan.dll").c_str(), nullptr),
+                       ERROR_SUCCESS);
+           },
+       .lines = [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
+      {.name = "TargetLongerThanMaxPath",
+       .fault = "an `InstallPath` that makes the target longer than 260 characters",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "no target folder (empty path): nothing is copied anywhere",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["InstallPath"] = s.InstallPath() + "\\" + std::string(220, 'L');
+           },
+       .lines = [](const Installation&) { return CopyFailedLines(""); }},
+      {.name = "HiddenAndSystemSourceFiles",
+       .fault = "hidden and system files beside `setup.exe`",
+       .outcome = Outcome::kInstalled,
+       .answer = "copied like any other file, attributes kept",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             test::WriteFileContent(s.Payload() + "hidden.txt", "h");
+             test::WriteFileContent(s.Payload() + "system.bin", "s");
+             ::SetFileAttributesA((s.Payload() + "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+             ::SetFileAttributesA((s.Payload() + "system.bin").c_str(), FILE_ATTRIBUTE_SYSTEM);
+           },
+       .lines = InstalledLines,
+       .check =
+           [](const Installation& s, const RunResult&, Arrangement&) {
+             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "hidden.txt"), "h");
+             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "system.bin"), "s");
+             EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+             EXPECT_TRUE(::GetFileAttributesA((DefaultTarget(s) + "system.bin").c_str()) & FILE_ATTRIBUTE_SYSTEM);
+           }},
       // The settings.
-      {"NoSetupIni", "no `setup.ini` at all", Outcome::kCopyFailed,
-       "every setting reads as empty after its box; an empty sub-path makes no target", 
-       {"Can not read version from setup.ini", "Can not read registry key from setup.ini",
-        "Can not read service name from setup.ini", "Can not read install path from setup.ini"},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.writeIni = false;
-       },
-       [](const Installation&) { return CopyFailedLines("", ""); }},
-      {"ServiceNameMissing", "`ServiceName` missing", Outcome::kRecordedWithoutService,
-       "the sample service cannot name itself (exit code 3); the box comes from the check after the registration",
-       {"Can not read service name from setup.ini"},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["ServiceName"] = std::nullopt;
-       },
-       InstalledLines},
-      {"InstallPathMissing", "`InstallPath` missing", Outcome::kInstalled,
-       "installs into `<Program Files>\\<version>\\`", {"Can not read install path from setup.ini"},
-       [](Installation& s, Arrangement& a) {
-         s.UseMachine();
-         s.settings["InstallPath"] = std::nullopt;
-         a.held.push_back(CleanFolder(ProgramFiles() + kVersion));
-         a.ownedFolders.push_back(ProgramFiles() + kVersion + "\\");
-       },
-       [](const Installation&) { return FreshLines(ProgramFiles() + kVersion + "\\"); },
-       [](const Installation&) { return ProgramFiles() + kVersion + "\\"; }},
-      {"RegistryKeyMissing", "`RegistryKey` missing", Outcome::kRegisteredNotRecorded,
-       "no installed version is read; nothing is written at the root of HKLM",
-       {"Can not read registry key from setup.ini", "Can not read registry key from setup.ini"},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["RegistryKey"] = std::nullopt;
-       },
-       InstalledLines},
-      {"RegistryKeyEmpty", "`RegistryKey=` empty", Outcome::kRegisteredNotRecorded,
-       "nothing is written at the root of HKLM", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["RegistryKey"] = "";
-       },
-       InstalledLines},
-      {"ExecutionMissing", "`Execution` missing", Outcome::kCopiedOnly,
-       "the command line names the target folder itself, which cannot be started (error 5)",
-       {"Can not read executable file name from setup.ini"},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["Execution"] = std::nullopt;
-       },
-       [](const Installation& s) { return NotStartedLines(s, "", ERROR_ACCESS_DENIED); }},
-      {"VersionMissing", "`version` missing", Outcome::kInstalled,
-       "installs into the `InstallPath` folder itself and records an empty version",
-       {"Can not read version from setup.ini"},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["version"] = std::nullopt;
-       },
-       [](const Installation& s) { return FreshLines(s.InstallRoot(), ""); },
-       [](const Installation& s) { return s.InstallRoot(); }},
-      {"ValueOf100000Characters", "a `version` of 100,000 characters", Outcome::kCopyFailed,
-       "read whole; not a folder name, so there is no target", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["version"] = std::string(100000, '7');
-       },
-       [](const Installation&) { return CopyFailedLines("", std::string(100000, '7')); }},
-      {"InstalledVersionIsADword", "the registry's `Version` stored as REG_DWORD", Outcome::kInstalled,
-       "read as no version; replaced by the text", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.WriteValue("Version", REG_DWORD, std::string("\x08\x00\x02\x01", 4));
-       },
-       InstalledLines},
+      {.name = "NoSetupIni",
+       .fault = "no `setup.ini` at all",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "every setting reads as empty after its box; an empty sub-path makes no target",
+       .boxes = {"Can not read version from setup.ini", "Can not read registry key from setup.ini",
+                 "Can not read service name from setup.ini", "Can not read install path from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.writeIni = false;
+           },
+       .lines = [](const Installation&) { return CopyFailedLines("", ""); }},
+      {.name = "ServiceNameMissing",
+       .fault = "`ServiceName` missing",
+       .outcome = Outcome::kRecordedWithoutService,
+       .answer =
+           "the sample service cannot name itself (exit code 3); the box comes from the check after the registration",
+       .boxes = {"Can not read service name from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["ServiceName"] = std::nullopt;
+           },
+       .lines = InstalledLines},
+      {.name = "InstallPathMissing",
+       .fault = "`InstallPath` missing",
+       .outcome = Outcome::kInstalled,
+       .answer = "installs into `<Program Files>\\<version>\\`",
+       .boxes = {"Can not read install path from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement& a) {
+             s.UseMachine();
+             s.settings["InstallPath"] = std::nullopt;
+             a.held.push_back(CleanFolder(ProgramFiles() + kVersion));
+             a.ownedFolders.push_back(ProgramFiles() + kVersion + "\\");
+           },
+       .lines = [](const Installation&) { return FreshLines(ProgramFiles() + kVersion + "\\"); },
+       .target = [](const Installation&) { return ProgramFiles() + kVersion + "\\"; }},
+      {.name = "RegistryKeyMissing",
+       .fault = "`RegistryKey` missing",
+       .outcome = Outcome::kRegisteredNotRecorded,
+       .answer = "no installed version is read; nothing is written at the root of HKLM",
+       .boxes = {"Can not read registry key from setup.ini", "Can not read registry key from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["RegistryKey"] = std::nullopt;
+           },
+       .lines = InstalledLines},
+      {.name = "RegistryKeyEmpty",
+       .fault = "`RegistryKey=` empty",
+       .outcome = Outcome::kRegisteredNotRecorded,
+       .answer = "nothing is written at the root of HKLM",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["RegistryKey"] = "";
+           },
+       .lines = InstalledLines},
+      {.name = "ExecutionMissing",
+       .fault = "`Execution` missing",
+       .outcome = Outcome::kCopiedOnly,
+       .answer = "the command line names the target folder itself, which cannot be started (error 5)",
+       .boxes = {"Can not read executable file name from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["Execution"] = std::nullopt;
+           },
+       .lines = [](const Installation& s) { return NotStartedLines(s, "", ERROR_ACCESS_DENIED); }},
+      {.name = "VersionMissing",
+       .fault = "`version` missing",
+       .outcome = Outcome::kInstalled,
+       .answer = "installs into the `InstallPath` folder itself and records an empty version",
+       .boxes = {"Can not read version from setup.ini"},
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["version"] = std::nullopt;
+           },
+       .lines = [](const Installation& s) { return FreshLines(s.InstallRoot(), ""); },
+       .target = [](const Installation& s) { return s.InstallRoot(); }},
+      {.name = "ValueOf100000Characters",
+       .fault = "a `version` of 100,000 characters",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "read whole; not a folder name, so there is no target",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["version"] = std::string(100000, '7');
+           },
+       .lines = [](const Installation&) { return CopyFailedLines("", std::string(100000, '7')); }},
+      {.name = "InstalledVersionIsADword",
+       .fault = "the registry's `Version` stored as REG_DWORD",
+       .outcome = Outcome::kInstalled,
+       .answer = "read as no version; replaced by the text",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.WriteValue("Version", REG_DWORD, std::string("\x08\x00\x02\x01", 4));
+           },
+       .lines = InstalledLines},
       // The service executable.
-      {"ServiceExecutableMissing", "the service executable missing", Outcome::kCopiedOnly,
-       "it cannot be started (error 2)", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         s.settings["Execution"] = "missing.exe";
-       },
-       [](const Installation& s) { return NotStartedLines(s, "missing.exe", ERROR_FILE_NOT_FOUND); }},
-      {"ServiceExecutableIsNotAProgram", "the service executable is not a program", Outcome::kCopiedOnly,
-       "it cannot be started (error 193)", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         test::WriteFileContent(s.Payload() + "fansvc.exe", "this is not a program");
-       },
-       [](const Installation& s) { return NotStartedLines(s, "fansvc.exe", ERROR_BAD_EXE_FORMAT); }},
-      {"ServiceExecutableFails", "the service executable ends with exit code 1, registering nothing",
-       Outcome::kRecordedWithoutService, "its exit code is not read", {},
-       [](Installation& s, Arrangement&) {
-         s.UseMachine();
-         ASSERT_TRUE(::CopyFileA(FromUnixPath(FAILING_SERVICE_EXE).c_str(), (s.Payload() + "fansvc.exe").c_str(),
-                                 FALSE));
-       },
-       InstalledLines},
+      {.name = "ServiceExecutableMissing",
+       .fault = "the service executable missing",
+       .outcome = Outcome::kCopiedOnly,
+       .answer = "it cannot be started (error 2)",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             s.settings["Execution"] = "missing.exe";
+           },
+       .lines = [](const Installation& s) { return NotStartedLines(s, "missing.exe", ERROR_FILE_NOT_FOUND); }},
+      {.name = "ServiceExecutableIsNotAProgram",
+       .fault = "the service executable is not a program",
+       .outcome = Outcome::kCopiedOnly,
+       .answer = "it cannot be started (error 193)",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             test::WriteFileContent(s.Payload() + "fansvc.exe", "this is not a program");
+           },
+       .lines = [](const Installation& s) { return NotStartedLines(s, "fansvc.exe", ERROR_BAD_EXE_FORMAT); }},
+      {.name = "ServiceExecutableFails",
+       .fault = "the service executable ends with exit code 1, registering nothing",
+       .outcome = Outcome::kRecordedWithoutService,
+       .answer = "its exit code is not read",
+       .arrange =
+           [](Installation& s, Arrangement&) {
+             s.UseMachine();
+             ASSERT_TRUE(::CopyFileA(FromUnixPath(FAILING_SERVICE_EXE).c_str(),
+                                     (s.Payload() + "fansvc.exe").c_str(), FALSE));
+           },
+       .lines = InstalledLines},
   };
   return faults;
 }
@@ -457,13 +555,13 @@ test::ProgramRun RunProbe(const Installation& setup, const std::string& argument
 }
 
 struct ExportFault {
-  const char* name;
-  const char* fault;
-  std::optional<std::string> profile;  // nullopt: the server's executable is missing
-  const char* arguments;
-  int answer;
-  const char* buffer;    // the README's word on the caller's buffer
-  Lines expectedLines;   // lines acpi-probe must print
+  const char* name = "";
+  const char* fault = "";  // the README's words: what goes wrong
+  std::optional<std::string> profile = std::nullopt;  // nullopt: the server's executable is missing
+  const char* arguments = "";  // acpi-probe's: which export, with what
+  int answer = 0;
+  const char* buffer = "";  // the README's word on the caller's buffer
+  Lines expectedLines = {};  // lines acpi-probe must print
 };
 
 // A failing buffer method that still hands back a reply of two bytes.
@@ -473,41 +571,100 @@ const std::vector<ExportFault>& ExportFaults() {
   static const std::vector<std::string> kFailedReply = {"answer: 0", "length: 2 (sent 4)", "reply: aa bb",
                                                         "buffer: aa bb 22 33", "guard: intact (16 bytes)"};
   static const std::vector<ExportFault> faults = {
-      {"ServerExecutableMissing", "`AcpiMbif` with the server executable missing", std::nullopt, "mbif", 0,
-       "untouched, length as sent", {"answer: 0", "length: 4096 (sent 4096)", "guard: intact (16 bytes)"}},
-      {"InitFails", "`iAcpiInit` fails (E_FAIL)", Failing("iAcpiInit"), "init", 0, "(no buffer)", {"answer: 0"}},
-      {"GetItemFails", "`iAcpiGetItem` fails (E_FAIL)", Failing("iAcpiGetItem"), "get-item 5", 0, "(no buffer)",
-       {"answer: 0"}},
-      {"GetItemExFails", "`iAcpiGetItemEx` fails (E_FAIL)", Failing("iAcpiGetItemEx"), "get-item-ex 5 6", 0,
-       "(no buffer)", {"answer: 0"}},
-      {"SetItemFails", "`iAcpiSetItem` fails (E_FAIL)", Failing("iAcpiSetItem"), "set-item 1 2 3", 0, "(no buffer)",
-       {"answer: 0"}},
-      {"GetItemBufferFails", "`iAcpiGetItemBuffer` fails (E_FAIL) after a 2-byte reply",
-       FailingWithReply("iAcpiGetItemBuffer"), "get-item-buffer 1 2 00112233", 0, "the reply, copied back",
-       kFailedReply},
-      {"SetItemBufferFails", "`iAcpiSetItemBuffer` fails (E_FAIL) after a 2-byte reply",
-       FailingWithReply("iAcpiSetItemBuffer"), "set-item-buffer 1 2 00112233", 0, "the reply, copied back",
-       kFailedReply},
-      {"GGrpFails", "`iAcpiGGrp` fails (E_FAIL) after a 2-byte reply", FailingWithReply("iAcpiGGrp"),
-       "ggrp 3 00112233", 0, "the reply, copied back", kFailedReply},
-      {"CallMethodFails", "`iAcpiCallMethod` fails (E_FAIL) after a 2-byte reply", FailingWithReply("iAcpiCallMethod"),
-       "call-method 7 00112233", 0, "the reply, copied back", kFailedReply},
-      {"MbifFails", "`iAcpiMbif` fails (E_FAIL) after its reply", Failing("iAcpiMbif"), "mbif", 0,
-       "the reply, copied back",
-       {"answer: 0", "length: 44 (sent 4096)", "feature word: 0x00000302", "guard: intact (16 bytes)"}},
-      {"ReplyLengthBeyondTheRequest", "a buffer reply whose length (64) exceeds the request (16)",
-       std::string("[iAcpiGGrp]\r\nLength=64\r\n"), "ggrp 3 00112233445566778899aabbccddeeff", 0,
-       "the 16 bytes that fit, length 16; nothing past them",
-       {"answer: 0", "length: 16 (sent 16)", "reply: e1 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff",
-        "guard: intact (16 bytes)"}},
-      {"ArrayReplacedByAShorterOne", "a buffer reply in a new, shorter array",
-       std::string("[iAcpiGGrp]\r\nReply=e1 02 03 04\r\nArray=replace\r\n"),
-       "ggrp 3 00112233445566778899aabbccddeeff", 1, "the 4 reply bytes, length 4; the rest as it was",
-       {"answer: 1", "length: 4 (sent 16)", "buffer: e1 02 03 04 44 55 66 77 88 99 aa bb cc dd ee ff",
-        "guard: intact (16 bytes)"}},
-      {"HolderHoldsNoArray", "a buffer reply whose holder holds no array",
-       std::string("[iAcpiGGrp]\r\nArray=none\r\n"), "ggrp 3 00112233", 0, "as sent (led by 0xE1), length 0",
-       {"answer: 0", "length: 0 (sent 4)", "buffer: e1 11 22 33", "guard: intact (16 bytes)"}},
+      {.name = "ServerExecutableMissing",
+       .fault = "`AcpiMbif` with the server executable missing",
+       .profile = std::nullopt,
+       .arguments = "mbif",
+       .answer = 0,
+       .buffer = "untouched, length as sent",
+       .expectedLines = {"answer: 0", "length: 4096 (sent 4096)", "guard: intact (16 bytes)"}},
+      {.name = "InitFails",
+       .fault = "`iAcpiInit` fails (E_FAIL)",
+       .profile = Failing("iAcpiInit"),
+       .arguments = "init",
+       .answer = 0,
+       .buffer = "(no buffer)",
+       .expectedLines = {"answer: 0"}},
+      {.name = "GetItemFails",
+       .fault = "`iAcpiGetItem` fails (E_FAIL)",
+       .profile = Failing("iAcpiGetItem"),
+       .arguments = "get-item 5",
+       .answer = 0,
+       .buffer = "(no buffer)",
+       .expectedLines = {"answer: 0"}},
+      {.name = "GetItemExFails",
+       .fault = "`iAcpiGetItemEx` fails (E_FAIL)",
+       .profile = Failing("iAcpiGetItemEx"),
+       .arguments = "get-item-ex 5 6",
+       .answer = 0,
+       .buffer = "(no buffer)",
+       .expectedLines = {"answer: 0"}},
+      {.name = "SetItemFails",
+       .fault = "`iAcpiSetItem` fails (E_FAIL)",
+       .profile = Failing("iAcpiSetItem"),
+       .arguments = "set-item 1 2 3",
+       .answer = 0,
+       .buffer = "(no buffer)",
+       .expectedLines = {"answer: 0"}},
+      {.name = "GetItemBufferFails",
+       .fault = "`iAcpiGetItemBuffer` fails (E_FAIL) after a 2-byte reply",
+       .profile = FailingWithReply("iAcpiGetItemBuffer"),
+       .arguments = "get-item-buffer 1 2 00112233",
+       .answer = 0,
+       .buffer = "the reply, copied back",
+       .expectedLines = kFailedReply},
+      {.name = "SetItemBufferFails",
+       .fault = "`iAcpiSetItemBuffer` fails (E_FAIL) after a 2-byte reply",
+       .profile = FailingWithReply("iAcpiSetItemBuffer"),
+       .arguments = "set-item-buffer 1 2 00112233",
+       .answer = 0,
+       .buffer = "the reply, copied back",
+       .expectedLines = kFailedReply},
+      {.name = "GGrpFails",
+       .fault = "`iAcpiGGrp` fails (E_FAIL) after a 2-byte reply",
+       .profile = FailingWithReply("iAcpiGGrp"),
+       .arguments = "ggrp 3 00112233",
+       .answer = 0,
+       .buffer = "the reply, copied back",
+       .expectedLines = kFailedReply},
+      {.name = "CallMethodFails",
+       .fault = "`iAcpiCallMethod` fails (E_FAIL) after a 2-byte reply",
+       .profile = FailingWithReply("iAcpiCallMethod"),
+       .arguments = "call-method 7 00112233",
+       .answer = 0,
+       .buffer = "the reply, copied back",
+       .expectedLines = kFailedReply},
+      {.name = "MbifFails",
+       .fault = "`iAcpiMbif` fails (E_FAIL) after its reply",
+       .profile = Failing("iAcpiMbif"),
+       .arguments = "mbif",
+       .answer = 0,
+       .buffer = "the reply, copied back",
+       .expectedLines = {"answer: 0", "length: 44 (sent 4096)", "feature word: 0x00000302",
+                         "guard: intact (16 bytes)"}},
+      {.name = "ReplyLengthBeyondTheRequest",
+       .fault = "a buffer reply whose length (64) exceeds the request (16)",
+       .profile = std::string("[iAcpiGGrp]\r\nLength=64\r\n"),
+       .arguments = "ggrp 3 00112233445566778899aabbccddeeff",
+       .answer = 0,
+       .buffer = "the 16 bytes that fit, length 16; nothing past them",
+       .expectedLines = {"answer: 0", "length: 16 (sent 16)", "reply: e1 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff",
+                         "guard: intact (16 bytes)"}},
+      {.name = "ArrayReplacedByAShorterOne",
+       .fault = "a buffer reply in a new, shorter array",
+       .profile = std::string("[iAcpiGGrp]\r\nReply=e1 02 03 04\r\nArray=replace\r\n"),
+       .arguments = "ggrp 3 00112233445566778899aabbccddeeff",
+       .answer = 1,
+       .buffer = "the 4 reply bytes, length 4; the rest as it was",
+       .expectedLines = {"answer: 1", "length: 4 (sent 16)", "buffer: e1 02 03 04 44 55 66 77 88 99 aa bb cc dd ee ff",
+                         "guard: intact (16 bytes)"}},
+      {.name = "HolderHoldsNoArray",
+       .fault = "a buffer reply whose holder holds no array",
+       .profile = std::string("[iAcpiGGrp]\r\nArray=none\r\n"),
+       .arguments = "ggrp 3 00112233",
+       .answer = 0,
+       .buffer = "as sent (led by 0xE1), length 0",
+       .expectedLines = {"answer: 0", "length: 0 (sent 4)", "buffer: e1 11 22 33", "guard: intact (16 bytes)"}},
   };
   return faults;
 }

@@ -89,6 +89,15 @@ std::string MessageBoxArguments(const std::string& line) {
   return result;
 }
 
+// `Call advapi32.RegSetValueExA(00000088,0041c0a8 "Version",00000000,…) ret=…`
+// gives `Version`.
+std::string ValueName(const std::string& line) {
+  const std::size_t open = line.find('"', line.find("RegSetValueExA("));
+  const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+  EXPECT_NE(close, std::string::npos) << "no value name in " << line;
+  return close == std::string::npos ? line : line.substr(open + 1, close - open - 1);
+}
+
 }  // namespace
 
 std::string ProgramFiles() {
@@ -174,7 +183,7 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
   ScopedRegKey relay;
   ::RegCreateKeyExA(HKEY_CURRENT_USER, kRelaySettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, relay.Receive(),
                     nullptr);
-  const char include[] = "user32.MessageBoxA";
+  const char include[] = "user32.MessageBoxA;advapi32.RegSetValueExA";
   ::RegSetValueExA(relay.Get(), "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(include), sizeof include);
 
   const std::uint64_t logStart = FileSize(kLogFile);
@@ -208,6 +217,9 @@ RunResult Installation::Run(int processes, const Meddler& meddle) {
     for (const std::string& line : LinesFrom(trace, traceStart)) {
       if (line.find("Call user32.MessageBoxA(") != std::string::npos) {
         result.messageBoxes.push_back(MessageBoxArguments(line));
+      }
+      if (line.find("Call advapi32.RegSetValueExA(") != std::string::npos) {
+        result.valuesWritten.push_back(ValueName(line));
       }
     }
   }

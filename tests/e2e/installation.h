@@ -28,6 +28,10 @@ struct RunResult {
   // This run's message boxes as Wine's relay trace shows MessageBoxA's
   // arguments: owner, "text", "caption", style.
   std::vector<std::string> messageBoxes;
+  // The names of the registry values this run's processes wrote with
+  // RegSetValueExA, in the order written, from the relay trace (Wine lists
+  // a key's values sorted by name, not in the order they were written).
+  std::vector<std::string> valuesWritten;
 };
 
 using test::FromUnixPath;

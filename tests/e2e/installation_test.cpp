@@ -33,6 +33,9 @@ TEST(Installation, FirstRunInstallsAndSecondFindsNothingToDo) {
   EXPECT_EQ(first.lines, FreshInstallLines(setup));
   EXPECT_TRUE(first.messageBoxes.empty());
   ExpectInstalled(setup, "1.2.0.8");
+  // Version, then Path: a run killed between the two leaves a version
+  // without a path, the state the next run is known to trust.
+  EXPECT_EQ(first.valuesWritten, (Lines{"Version", "Path"}));
 
   RunResult second = setup.Run();
   EXPECT_EQ(second.exitCode, 0u);
@@ -47,8 +50,10 @@ struct GateCase {
 };
 
 TEST(Installation, FeatureGateLooksAtBitsEightToFifteenOnly) {
-  for (const GateCase& c : {GateCase{"0x000001FF", false}, GateCase{"0xFFFF00FF", false},
-                            GateCase{"0x00000200", true}, GateCase{"0x0000FF00", true}}) {
+  for (const GateCase& c : {GateCase{.word = "0x000001FF", .admitted = false},
+                            GateCase{.word = "0xFFFF00FF", .admitted = false},
+                            GateCase{.word = "0x00000200", .admitted = true},
+                            GateCase{.word = "0x0000FF00", .admitted = true}}) {
     SCOPED_TRACE(c.word);
     Installation setup;
     setup.UseMachine(Profile(c.word));

@@ -85,18 +85,18 @@ std::uint64_t FileSize(const std::string& path) {
 }
 
 struct Interruption {
-  const char* name;
-  const char* point;  // the README's words: where the run was killed
-  const char* left;   // what the killed run left
-  const char* next;   // what the next run did
+  const char* name = "";
+  const char* point = "";  // the README's words: where the run was killed
+  const char* left = "";   // what the killed run left
+  const char* next = "";   // what the next run did
   // Prepares the scene before the killed run: profile, payload, stand-ins.
-  std::function<void(Scene&)> arrange;
+  std::function<void(Scene&)> arrange = nullptr;
   // Watches the run and kills at the moment; true once it has.
-  std::function<bool(Scene&, const std::vector<HANDLE>&)> meddle;
+  std::function<bool(Scene&, const std::vector<HANDLE>&)> meddle = nullptr;
   // Whatever the kill leaves to tidy that a reboot would have ended too.
-  std::function<void(Scene&)> afterKill;
+  std::function<void(Scene&)> afterKill = nullptr;
   // The next run's log lines.
-  std::function<Lines(const Installation&)> nextLines;
+  std::function<Lines(const Installation&)> nextLines = nullptr;
   bool converges = true;
   // The next run is the second installer, which waited for the lock
   // during the killed run: its lines are the killed run's last ones.
@@ -130,90 +130,117 @@ Lines NothingToDoLines(const Installation&) {
 
 const std::vector<Interruption>& Interruptions() {
   static const std::vector<Interruption> cases = {
-      {"ServerHoldsItsFirstAnswer", "while the ACPI server holds its answer to `iAcpiInit`",
-       "nothing but the log folder (the server waits for its dead client)", "installed",
-       [](Scene& scene) { scene.setup.UseMachine("[iAcpiInit]\r\nDelay=4000\r\n"); },
-       [](Scene& scene, const std::vector<HANDLE>& installers) {
-         const std::string journal = test::ReadFileContent(scene.setup.SimFolder() + "acpi-sim.journal");
-         return journal.find("iAcpiInit") != std::string::npos && KillAndWait(installers[0]);
-       },
+      {.name = "ServerHoldsItsFirstAnswer",
+       .point = "while the ACPI server holds its answer to `iAcpiInit`",
+       .left = "nothing but the log folder (the server waits for its dead client)",
+       .next = "installed",
+       .arrange = [](Scene& scene) { scene.setup.UseMachine("[iAcpiInit]\r\nDelay=4000\r\n"); },
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>& installers) {
+             const std::string journal = test::ReadFileContent(scene.setup.SimFolder() + "acpi-sim.journal");
+             return journal.find("iAcpiInit") != std::string::npos && KillAndWait(installers[0]);
+           },
        // The server still holds the object of its dead client: Windows' COM
        // runs such objects down after some minutes, Wine's never does. The
        // next run's activations start servers of their own; this one goes
        // as a reboot would end it.
-       [](Scene& scene) {
-         ::DeleteFileA((scene.setup.SimFolder() + "acpi-sim.ini").c_str());
-         EXPECT_TRUE(KillProcessesFrom(scene.setup.SimFolder()));
-       },
-       [](const Installation& setup) { return FreshInstallLines(setup); }},
-      {"MidCopy", "in the middle of the copy, a large file half written",
-       "the target folder with some files and a torn one; no service, no record", "installed, the torn file replaced",
-       [](Scene& scene) {
-         scene.setup.UseMachine();
-         test::WriteFileContent(scene.setup.Payload() + kLargeFile, std::string(kLargeSize, 'v'));
-       },
-       [](Scene& scene, const std::vector<HANDLE>& installers) {
-         const std::uint64_t size = FileSize(scene.setup.TargetFolder("1.2.0.8") + kLargeFile);
-         if (size == 0 || size >= kLargeSize) return false;
-         EXPECT_TRUE(KillAndWait(installers[0]));
-         // Torn indeed: the copy stopped part-way.
-         EXPECT_LT(FileSize(scene.setup.TargetFolder("1.2.0.8") + kLargeFile), kLargeSize);
-         return true;
-       },
-       nullptr, [](const Installation& setup) { return FreshInstallLines(setup); }},
-      {"WhileTheServiceExecutableRuns", "while the service executable runs with /Service (both killed)",
-       "the files copied; no service, no record", "installed",
-       UseHoldingService,
-       [](Scene& scene, const std::vector<HANDLE>& installers) {
-         const DWORD service = MarkedProcess(scene);
-         if (service == 0) return false;
-         EXPECT_TRUE(KillAndWait(installers[0]));
-         EXPECT_TRUE(Kill(service));
-         return true;
-       },
-       nullptr, [](const Installation& setup) { return FreshInstallLines(setup); }},
-      {"AfterTheRegistration", "after the registration, before the record",
-       "the files copied and the service registered; no record", "installed again, and recorded",
-       [](Scene& scene) {
-         scene.setup.UseMachine();
-         UseStandIn(scene, "kill-parent");
-       },
-       [](Scene& scene, const std::vector<HANDLE>& installers) {
-         // The stand-in kills the installer itself once the service exists.
-         return MarkedProcess(scene) != 0 && ::WaitForSingleObject(installers[0], 0) == WAIT_OBJECT_0;
-       },
-       nullptr, [](const Installation& setup) { return FreshInstallLines(setup); }},
-      {"BetweenVersionAndPath",
-       "between the `Version` and the `Path` writes (the state it leaves, made by the test: no holding reaches it)",
-       "everything but `Path`", "nothing: it trusts the record, and `Path` stays missing (does not converge)",
-       [](Scene& scene) { scene.setup.UseMachine(); },
+       .afterKill =
+           [](Scene& scene) {
+             ::DeleteFileA((scene.setup.SimFolder() + "acpi-sim.ini").c_str());
+             EXPECT_TRUE(KillProcessesFrom(scene.setup.SimFolder()));
+           },
+       .nextLines = [](const Installation& setup) { return FreshInstallLines(setup); }},
+      {.name = "MidCopy",
+       .point = "in the middle of the copy, a large file half written",
+       .left = "the target folder with some files and a torn one; no service, no record",
+       .next = "installed, the torn file replaced",
+       .arrange =
+           [](Scene& scene) {
+             scene.setup.UseMachine();
+             test::WriteFileContent(scene.setup.Payload() + kLargeFile, std::string(kLargeSize, 'v'));
+           },
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>& installers) {
+             const std::uint64_t size = FileSize(scene.setup.TargetFolder("1.2.0.8") + kLargeFile);
+             if (size == 0 || size >= kLargeSize) return false;
+             EXPECT_TRUE(KillAndWait(installers[0]));
+             // Torn indeed: the copy stopped part-way.
+             EXPECT_LT(FileSize(scene.setup.TargetFolder("1.2.0.8") + kLargeFile), kLargeSize);
+             return true;
+           },
+       .nextLines = [](const Installation& setup) { return FreshInstallLines(setup); }},
+      {.name = "WhileTheServiceExecutableRuns",
+       .point = "while the service executable runs with /Service (both killed)",
+       .left = "the files copied; no service, no record",
+       .next = "installed",
+       .arrange = UseHoldingService,
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>& installers) {
+             const DWORD service = MarkedProcess(scene);
+             if (service == 0) return false;
+             EXPECT_TRUE(KillAndWait(installers[0]));
+             EXPECT_TRUE(Kill(service));
+             return true;
+           },
+       .nextLines = [](const Installation& setup) { return FreshInstallLines(setup); }},
+      {.name = "AfterTheRegistration",
+       .point = "after the registration, before the record",
+       .left = "the files copied and the service registered; no record",
+       .next = "installed again, and recorded",
+       .arrange =
+           [](Scene& scene) {
+             scene.setup.UseMachine();
+             UseStandIn(scene, "kill-parent");
+           },
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>& installers) {
+             // The stand-in kills the installer itself once the service exists.
+             return MarkedProcess(scene) != 0 && ::WaitForSingleObject(installers[0], 0) == WAIT_OBJECT_0;
+           },
+       .nextLines = [](const Installation& setup) { return FreshInstallLines(setup); }},
+      {.name = "BetweenVersionAndPath",
+       .point =
+           "between the `Version` and the `Path` writes (the state it leaves, made by the test: no holding reaches it)",
+       .left = "everything but `Path`",
+       .next = "nothing: it trusts the record, and `Path` stays missing (does not converge)",
+       .arrange = [](Scene& scene) { scene.setup.UseMachine(); },
        // Installed whole, then the record cut back to what such a kill leaves.
-       [](Scene& scene, const std::vector<HANDLE>& installers) {
-         if (::WaitForSingleObject(installers[0], 0) != WAIT_OBJECT_0) return false;
-         scene.setup.DeleteValue("Path");
-         return true;
-       },
-       nullptr, NothingToDoLines, false},
-      {"ServiceExecutableKilled", "the service executable itself, during /Service (the installer goes on)",
-       "the files copied and the version recorded; no service", "installed again, and the service registered",
-       UseHoldingService,
-       [](Scene& scene, const std::vector<HANDLE>&) {
-         const DWORD service = MarkedProcess(scene);
-         return service != 0 && Kill(service);
-       },
-       nullptr, AlreadyRecordedLines},
-      {"WhileASecondRunWaits", "while a second run waits for the single-run lock (both started at once)",
-       "the files copied, no service, no record; the lock abandoned", "the waiting run takes the lock and installs",
-       UseHoldingService,
-       [](Scene& scene, const std::vector<HANDLE>&) {
-         const DWORD service = MarkedProcess(scene);
-         if (service == 0) return false;
-         const DWORD holder = ParentOf(service);
-         EXPECT_TRUE(Kill(holder));
-         EXPECT_TRUE(Kill(service));
-         return true;
-       },
-       nullptr, [](const Installation& setup) { return FreshInstallLines(setup); }, true, true},
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>& installers) {
+             if (::WaitForSingleObject(installers[0], 0) != WAIT_OBJECT_0) return false;
+             scene.setup.DeleteValue("Path");
+             return true;
+           },
+       .nextLines = NothingToDoLines,
+       .converges = false},
+      {.name = "ServiceExecutableKilled",
+       .point = "the service executable itself, during /Service (the installer goes on)",
+       .left = "the files copied and the version recorded; no service",
+       .next = "installed again, and the service registered",
+       .arrange = UseHoldingService,
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>&) {
+             const DWORD service = MarkedProcess(scene);
+             return service != 0 && Kill(service);
+           },
+       .nextLines = AlreadyRecordedLines},
+      {.name = "WhileASecondRunWaits",
+       .point = "while a second run waits for the single-run lock (both started at once)",
+       .left = "the files copied, no service, no record; the lock abandoned",
+       .next = "the waiting run takes the lock and installs",
+       .arrange = UseHoldingService,
+       .meddle =
+           [](Scene& scene, const std::vector<HANDLE>&) {
+             const DWORD service = MarkedProcess(scene);
+             if (service == 0) return false;
+             const DWORD holder = ParentOf(service);
+             EXPECT_TRUE(Kill(holder));
+             EXPECT_TRUE(Kill(service));
+             return true;
+           },
+       .nextLines = [](const Installation& setup) { return FreshInstallLines(setup); },
+       .converges = true,
+       .nextRanMeanwhile = true},
   };
   return cases;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 
 #include "config/setup_settings.h"
 #include "config/setting_rules.h"
+#include "support/import_patch.h"
 #include "support/scratch.h"
 
 namespace {
@@ -126,6 +128,43 @@ TEST_F(MakeTargetFolderTest, SettingsThatCouldLeaveProgramFilesMakeNothing) {
     test::RemoveTree(drive + escape);
     test::RemoveTree(own);
   }
+}
+
+// The shell answers S_FALSE where it would answer S_OK, having done and
+// written just what it otherwise would.
+using FolderPathAndSubDir = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPCSTR, LPSTR);
+FolderPathAndSubDir realFolderPathAndSubDir = nullptr;
+int folderPathAndSubDirCalls = 0;
+
+HRESULT WINAPI FolderPathAndSubDirAnsweringFalse(HWND owner, int folder, HANDLE token, DWORD flags,
+                                                 LPCSTR subDir, LPSTR path) {
+  ++folderPathAndSubDirCalls;
+  const HRESULT hr = realFolderPathAndSubDir(owner, folder, token, flags, subDir, path);
+  return hr == S_OK ? S_FALSE : hr;
+}
+
+class MakeTargetFolderShellAnswersFalseTest : public MakeTargetFolderTest {
+ protected:
+  void SetUp() override {
+    MakeTargetFolderTest::SetUp();
+    folderPathAndSubDirCalls = 0;
+    const auto* answeringFalse = reinterpret_cast<const void*>(&FolderPathAndSubDirAnsweringFalse);
+    patch_ = std::make_unique<test::ScopedImportPatch>("shell32.dll", "SHGetFolderPathAndSubDirA", answeringFalse);
+    ASSERT_TRUE(patch_->Patched()) << "the deploy code does not import SHGetFolderPathAndSubDirA";
+    realFolderPathAndSubDir = reinterpret_cast<FolderPathAndSubDir>(patch_->Original());
+  }
+  void TearDown() override {
+    patch_.reset();
+    MakeTargetFolderTest::TearDown();
+  }
+
+  std::unique_ptr<test::ScopedImportPatch> patch_;
+};
+
+TEST_F(MakeTargetFolderShellAnswersFalseTest, GivesTheEmptyString) {
+  WriteIni("InstallPath=" + root_ + "\\FanService\r\n");
+  EXPECT_EQ(MakeTargetFolder("1.4.2"), "");
+  EXPECT_EQ(folderPathAndSubDirCalls, 1);
 }
 
 }  // namespace

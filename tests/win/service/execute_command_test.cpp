@@ -48,12 +48,27 @@ TEST_F(ExecuteCommandTest, ReturnsOnlyAfterTheProgramHasEnded) {
 }
 
 TEST_F(ExecuteCommandTest, LongCommandLinesArePassedWhole) {
+  // The writable copy of the line is never smaller than 520 bytes; beyond
+  // that it must grow with the line and still hold the terminator.
+  const struct {
+    std::size_t length;
+    const char* what;
+  } cases[] = {
+      {518, "well within the smallest copy"},
+      {519, "the smallest copy filled by the line and its terminator"},
+      {520, "one character more than the smallest copy holds with the terminator"},
+      {521, "two characters more"},
+      {3000, "a long line"},
+      {4000, "a longer line"},
+  };
   const std::string prefix = "\"" + probe_ + "\" --exit=0 ";
-  for (std::size_t length : {std::size_t{518}, std::size_t{519}, std::size_t{520}, std::size_t{3000}}) {
-    ASSERT_LT(prefix.size(), length);
-    const std::string command = prefix + std::string(length - prefix.size(), 'x');
-    EXPECT_TRUE(ExecuteCommand(command)) << length;
-    EXPECT_EQ(test::ProbeCommandLine(probe_), command) << length;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.length) + " characters: " + c.what);
+    ASSERT_LT(prefix.size(), c.length);
+    ::DeleteFileA((probe_ + ".cmdline").c_str());
+    const std::string command = prefix + std::string(c.length - prefix.size(), 'x');
+    EXPECT_TRUE(ExecuteCommand(command));
+    EXPECT_EQ(test::ProbeCommandLine(probe_), command);
   }
 }
 

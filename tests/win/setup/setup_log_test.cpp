@@ -283,6 +283,38 @@ TEST_F(SetupLogTest, RotatesPast5MiBKeepingExactlyThreeOlderFiles) {
   EXPECT_FALSE(FileExists(File("setup.exe.4.log")));
 }
 
+TEST_F(SetupLogTest, RotatesWhenTheNextLineWouldEndPastTheLimitNotWhenItEndsAtIt) {
+  const std::string message = "main: targetVer = 1.2.0.8";
+  SetupLog::Open();
+  spdlog::debug(message);
+  SetupLog::Close();
+  const std::size_t line = ReadFileContent(log_).size();
+  ASSERT_GT(line, message.size());
+
+  const struct {
+    std::size_t before;  // the file's size when the line comes
+    bool rotates;
+  } cases[] = {
+      {kMaxFileSize - line, false},     // the line ends at the limit
+      {kMaxFileSize - line + 1, true},  // it would end one byte past it
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.before) + " bytes before the line");
+    ::DeleteFileA(File("setup.exe.1.log").c_str());
+    WriteFileContent(log_, std::string(c.before, 'x'));
+    SetupLog::Open();
+    spdlog::debug(message);
+    SetupLog::Close();
+    if (c.rotates) {
+      EXPECT_EQ(ReadFileContent(log_).size(), line);
+      EXPECT_EQ(ReadFileContent(File("setup.exe.1.log")).size(), c.before) << "the full file moved whole";
+    } else {
+      EXPECT_EQ(ReadFileContent(log_).size(), c.before + line);
+      EXPECT_FALSE(FileExists(File("setup.exe.1.log")));
+    }
+  }
+}
+
 TEST_F(SetupLogTest, MessagesAfterCloseGoNowhere) {
   SetupLog::Open();
   spdlog::debug("main: targetVer = {}", "1.0");
