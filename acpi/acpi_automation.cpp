@@ -12,8 +12,8 @@
 
 namespace AcpiAutomation {
 
-HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName,
-                   int argCount, const VARIANT* args) {
+HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName, int argCount,
+                   const VARIANT* args) {
   if (dispatch == nullptr) return E_FAIL;
   if (argCount < 0 || (argCount > 0 && args == nullptr) ||
       static_cast<std::size_t>(argCount) > SIZE_MAX / sizeof(VARIANTARG)) {
@@ -41,24 +41,23 @@ HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar
   }
   if (result != nullptr) ::VariantInit(result);
 
-  hr = dispatch->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr,
-                        nullptr);
+  hr = dispatch->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr, nullptr);
   ::CoTaskMemFree(reversed);
   return hr;
 }
 
-HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG first, ULONG second,
-                         VARIANT* holder, ULONG* length) {
+HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG first, ULONG second, VARIANT* holder,
+                         ULONG* length) {
   ScopedVariant result;
-  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(first), Ui4(second),
-                    VariantRef(holder), Ui4Ref(length));
+  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(first), Ui4(second), VariantRef(holder),
+                    Ui4Ref(length));
 }
 
-HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector,
-                                 VARIANT* holder, ULONG* length) {
+HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector, VARIANT* holder,
+                                 ULONG* length) {
   ScopedVariant result;
-  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(selector),
-                    VariantRef(holder), Ui4Ref(length));
+  return AutoInvoke(DISPATCH_METHOD, result.Get(), dispatch, methodName, Ui4(selector), VariantRef(holder),
+                    Ui4Ref(length));
 }
 
 VARIANT Ui4(ULONG value) {

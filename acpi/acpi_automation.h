@@ -18,33 +18,31 @@ namespace AcpiAutomation {
 // E_FAIL for a null dispatch, GetIDsOfNames' failure unchanged (no Invoke
 // then), E_OUTOFMEMORY when the argument block cannot be allocated, else
 // Invoke's HRESULT.
-HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName,
-                   int argCount, const VARIANT* args);
+HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName, int argCount,
+                   const VARIANT* args);
 
 // The same with the arguments listed, first parameter first; their number
 // cannot disagree with the list.
-template <typename... Arguments,
-          typename = std::enable_if_t<(std::is_same_v<Arguments, VARIANT> && ...)>>
+template <typename... Arguments, typename = std::enable_if_t<(std::is_same_v<Arguments, VARIANT> && ...)>>
 HRESULT AutoInvoke(WORD flags, VARIANT* result, IDispatch* dispatch, const wchar_t* methodName,
                    Arguments... arguments) {
   if constexpr (sizeof...(Arguments) == 0) {
     return AutoInvoke(flags, result, dispatch, methodName, 0, nullptr);
   } else {
     const VARIANT list[] = {arguments...};
-    return AutoInvoke(flags, result, dispatch, methodName, static_cast<int>(sizeof...(Arguments)),
-                      list);
+    return AutoInvoke(flags, result, dispatch, methodName, static_cast<int>(sizeof...(Arguments)), list);
   }
 }
 
 // A buffer method with two leading values: first, second (VT_UI4 each), the
 // holder by reference (VT_BYREF | VT_VARIANT) and the length by reference
 // (VT_BYREF | VT_UI4).
-HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG first, ULONG second,
-                         VARIANT* holder, ULONG* length);
+HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG first, ULONG second, VARIANT* holder,
+                         ULONG* length);
 
 // A buffer method with one leading value, the selector.
-HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector,
-                                 VARIANT* holder, ULONG* length);
+HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector, VARIANT* holder,
+                                 ULONG* length);
 
 // Argument VARIANTs of the kinds the ACPI server takes.
 VARIANT Ui4(ULONG value);

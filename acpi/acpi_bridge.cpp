@@ -20,8 +20,7 @@ int CallValueMethod(const wchar_t* methodName, Arguments... arguments) {
   Microsoft::WRL::ComPtr<IDispatch> server;
   if (!CreateAcpiServer(server)) return 0;
   ScopedVariant result;
-  const HRESULT hr = AcpiAutomation::AutoInvoke(DISPATCH_METHOD, result.Get(), server.Get(),
-                                                methodName, arguments...);
+  const HRESULT hr = AcpiAutomation::AutoInvoke(DISPATCH_METHOD, result.Get(), server.Get(), methodName, arguments...);
   server.Reset();
   return SUCCEEDED(hr) ? 1 : 0;
 }
@@ -33,9 +32,7 @@ using AcpiAutomation::Ui4Ref;
 
 int Init() { return CallValueMethod(L"iAcpiInit"); }
 
-int GetItem(ULONG item, ULONG* value) {
-  return CallValueMethod(L"iAcpiGetItem", Ui4(item), Ui4Ref(value));
-}
+int GetItem(ULONG item, ULONG* value) { return CallValueMethod(L"iAcpiGetItem", Ui4(item), Ui4Ref(value)); }
 
 int GetItemEx(ULONG item, ULONG argument, ULONG* value) {
   return CallValueMethod(L"iAcpiGetItemEx", Ui4(item), Ui4(argument), Ui4Ref(value));
@@ -53,21 +50,17 @@ int SetItemBuffer(ULONG item, ULONG argument, BYTE* buffer, ULONG* length) {
   return ExchangeBuffer(ItemArgumentMethod(L"iAcpiSetItemBuffer", item, argument), buffer, length);
 }
 
-int Mbif(BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(MbifMethod(L"iAcpiMbif"), buffer, length);
-}
+int Mbif(BYTE* buffer, ULONG* length) { return ExchangeBuffer(MbifMethod(L"iAcpiMbif"), buffer, length); }
 
 // The request of "iAcpiGGrp" always starts with 0xE1.
 int GGrp(ULONG selector, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(SelectorMethod(L"iAcpiGGrp", selector, BufferMethod::RequestStart::kE1),
-                        buffer, length);
+  return ExchangeBuffer(SelectorMethod(L"iAcpiGGrp", selector, BufferMethod::RequestStart::kE1), buffer, length);
 }
 
 // The server takes the method's 32-bit value, not the caller's pointer.
 int CallMethod(const ULONG* method, BYTE* buffer, ULONG* length) {
-  return ExchangeBuffer(
-      SelectorMethod(L"iAcpiCallMethod", *method, BufferMethod::RequestStart::kAsGiven), buffer,
-      length);
+  return ExchangeBuffer(SelectorMethod(L"iAcpiCallMethod", *method, BufferMethod::RequestStart::kAsGiven), buffer,
+                        length);
 }
 
 }  // namespace AcpiBridge

@@ -13,9 +13,7 @@ extern "C" {
 
 int WINAPI AcpiInit() { return MakeImageReady() ? AcpiBridge::Init() : 0; }
 
-int WINAPI AcpiGetItem(ULONG item, ULONG* value) {
-  return MakeImageReady() ? AcpiBridge::GetItem(item, value) : 0;
-}
+int WINAPI AcpiGetItem(ULONG item, ULONG* value) { return MakeImageReady() ? AcpiBridge::GetItem(item, value) : 0; }
 
 int WINAPI AcpiGetItemEx(ULONG item, ULONG argument, ULONG* value) {
   return MakeImageReady() ? AcpiBridge::GetItemEx(item, argument, value) : 0;
@@ -33,9 +31,7 @@ int WINAPI AcpiSetItemBuffer(ULONG item, ULONG argument, BYTE* buffer, ULONG* le
   return MakeImageReady() ? AcpiBridge::SetItemBuffer(item, argument, buffer, length) : 0;
 }
 
-int WINAPI AcpiMbif(BYTE* buffer, ULONG* length) {
-  return MakeImageReady() ? AcpiBridge::Mbif(buffer, length) : 0;
-}
+int WINAPI AcpiMbif(BYTE* buffer, ULONG* length) { return MakeImageReady() ? AcpiBridge::Mbif(buffer, length) : 0; }
 
 int WINAPI AcpiGGrp(ULONG selector, BYTE* buffer, ULONG* length) {
   return MakeImageReady() ? AcpiBridge::GGrp(selector, buffer, length) : 0;

@@ -15,27 +15,22 @@
 
 namespace {
 
-HRESULT InvokeBufferMethod(const BufferMethod& method, IDispatch* server, VARIANT* holder,
-                           ULONG* length) {
+HRESULT InvokeBufferMethod(const BufferMethod& method, IDispatch* server, VARIANT* holder, ULONG* length) {
   using namespace AcpiAutomation;
   switch (method.shape) {
     case BufferMethod::Shape::kItemArgument:
       return InvokeWithBuffer(server, method.name, method.first, method.second, holder, length);
     case BufferMethod::Shape::kSelector:
       return InvokeSelectorWithBuffer(server, method.name, method.first, holder, length);
-    case BufferMethod::Shape::kMbif:
-      break;
+    case BufferMethod::Shape::kMbif: break;
   }
   ScopedVariant result;
-  return AutoInvoke(DISPATCH_METHOD, result.Get(), server, method.name, VariantRef(holder),
-                    Ui4Ref(length));
+  return AutoInvoke(DISPATCH_METHOD, result.Get(), server, method.name, VariantRef(holder), Ui4Ref(length));
 }
 
 // The array in the holder, unless the server made it something else than a
 // plain array (or removed it).
-SAFEARRAY* ArrayIn(const VARIANT& holder) {
-  return (holder.vt & ~VT_TYPEMASK) == VT_ARRAY ? holder.parray : nullptr;
-}
+SAFEARRAY* ArrayIn(const VARIANT& holder) { return (holder.vt & ~VT_TYPEMASK) == VT_ARRAY ? holder.parray : nullptr; }
 
 // Copies the reply into the caller's buffer. False when not all of the
 // announced reply could be copied; the length then says what was.

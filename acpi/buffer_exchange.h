@@ -26,14 +26,12 @@ constexpr BufferMethod MbifMethod(const wchar_t* name) {
   return {BufferMethod::Shape::kMbif, name, 0, 0, BufferMethod::RequestStart::kAsGiven};
 }
 
-constexpr BufferMethod SelectorMethod(const wchar_t* name, ULONG selector,
-                                      BufferMethod::RequestStart start) {
+constexpr BufferMethod SelectorMethod(const wchar_t* name, ULONG selector, BufferMethod::RequestStart start) {
   return {BufferMethod::Shape::kSelector, name, selector, 0, start};
 }
 
 constexpr BufferMethod ItemArgumentMethod(const wchar_t* name, ULONG item, ULONG argument) {
-  return {BufferMethod::Shape::kItemArgument, name, item, argument,
-          BufferMethod::RequestStart::kAsGiven};
+  return {BufferMethod::Shape::kItemArgument, name, item, argument, BufferMethod::RequestStart::kAsGiven};
 }
 
 // One buffer export: creates a server object, sends the caller's `*length`

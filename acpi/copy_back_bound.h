@@ -12,5 +12,5 @@ struct CopyBack {
 // The server's reply is trusted only as far as both the caller's buffer
 // (its length on entry) and the array now in the holder reach. Without a
 // one-dimensional byte array in the holder nothing is copied.
-CopyBack CopyBackBound(std::uint32_t returnedLength, std::uint32_t entryLength,
-                       bool holdsByteArray, std::uint32_t arrayElements);
+CopyBack CopyBackBound(std::uint32_t returnedLength, std::uint32_t entryLength, bool holdsByteArray,
+                       std::uint32_t arrayElements);

@@ -13,8 +13,7 @@ bool FeatureWord::Query() {
   ULONG length = kReplySize;
   if (AcpiMbif(reply.data(), &length) == 0) return false;
 
-  const std::optional<std::uint32_t> value =
-      MbifFeatureValue(reply.data(), std::min<ULONG>(length, kReplySize));
+  const std::optional<std::uint32_t> value = MbifFeatureValue(reply.data(), std::min<ULONG>(length, kReplySize));
   if (value) word_ = *value;
   return true;
 }

@@ -122,9 +122,7 @@ const ProcessBlock* CurrentProcessBlock() {
 // A code address of this image that is right at run time, relocated or not:
 // the return address of a call made from this file.
 #if defined(_MSC_VER)
-__declspec(noinline) const BYTE* AddressInThisImage() {
-  return static_cast<const BYTE*>(_ReturnAddress());
-}
+__declspec(noinline) const BYTE* AddressInThisImage() { return static_cast<const BYTE*>(_ReturnAddress()); }
 #else
 __attribute__((noinline, noclone)) const BYTE* AddressInThisImage() {
   return static_cast<const BYTE*>(__builtin_return_address(0));
@@ -152,8 +150,7 @@ bool ClaimState(volatile LONG* state) {
   return _InterlockedCompareExchange(const_cast<LONG*>(state), kBusy, kIdle) == kIdle;
 #else
   LONG expected = kIdle;
-  return __atomic_compare_exchange_n(state, &expected, kBusy, false, __ATOMIC_ACQ_REL,
-                                     __ATOMIC_ACQUIRE);
+  return __atomic_compare_exchange_n(state, &expected, kBusy, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
 #endif
 }
 
@@ -236,8 +233,8 @@ ReadyState* FindReadyState(BYTE* base) {
   return nullptr;
 }
 
-void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t nameHash,
-                 DWORD ordinal, int forwardsLeft);
+void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t nameHash, DWORD ordinal,
+                 int forwardsLeft);
 
 // A forwarded export names its target as "module.function" or "module.#ordinal".
 // An API set name ("api-ms-win-core-...") is no module of its own; the
@@ -276,12 +273,11 @@ void* FollowForwarder(const ProcessBlock* block, const char* forward, int forwar
 }
 
 // The address of an export, by name hash or (when ordinal is not 0) by ordinal.
-void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t nameHash,
-                 DWORD ordinal, int forwardsLeft) {
+void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t nameHash, DWORD ordinal,
+                 int forwardsLeft) {
   const IMAGE_DATA_DIRECTORY* directory = Directory(module, IMAGE_DIRECTORY_ENTRY_EXPORT);
   if (directory == nullptr) return nullptr;
-  const auto* exports =
-      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(module + directory->VirtualAddress);
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(module + directory->VirtualAddress);
   const auto* functions = reinterpret_cast<const DWORD*>(module + exports->AddressOfFunctions);
 
   DWORD index = 0;
@@ -292,8 +288,7 @@ void* FindExport(const ProcessBlock* block, const BYTE* module, std::uint64_t na
     const auto* names = reinterpret_cast<const DWORD*>(module + exports->AddressOfNames);
     const auto* nameOrdinals = reinterpret_cast<const WORD*>(module + exports->AddressOfNameOrdinals);
     DWORD i = 0;
-    while (i < exports->NumberOfNames &&
-           ExportNameHash(reinterpret_cast<const char*>(module + names[i])) != nameHash) {
+    while (i < exports->NumberOfNames && ExportNameHash(reinterpret_cast<const char*>(module + names[i])) != nameHash) {
       ++i;
     }
     if (i == exports->NumberOfNames) return nullptr;
@@ -325,14 +320,10 @@ bool FindNtdll(const ProcessBlock* block, Ntdll* ntdll) {
   }
   if (module == nullptr) return false;
   // ntdll forwards none of these: no other module is looked up.
-  ntdll->lockLoaderLock =
-      reinterpret_cast<LdrLockLoaderLockFunction>(FindExport(block, module, kLock, 0, 0));
-  ntdll->unlockLoaderLock =
-      reinterpret_cast<LdrUnlockLoaderLockFunction>(FindExport(block, module, kUnlock, 0, 0));
-  ntdll->yieldExecution =
-      reinterpret_cast<NtYieldExecutionFunction>(FindExport(block, module, kYield, 0, 0));
-  return ntdll->lockLoaderLock != nullptr && ntdll->unlockLoaderLock != nullptr &&
-         ntdll->yieldExecution != nullptr;
+  ntdll->lockLoaderLock = reinterpret_cast<LdrLockLoaderLockFunction>(FindExport(block, module, kLock, 0, 0));
+  ntdll->unlockLoaderLock = reinterpret_cast<LdrUnlockLoaderLockFunction>(FindExport(block, module, kUnlock, 0, 0));
+  ntdll->yieldExecution = reinterpret_cast<NtYieldExecutionFunction>(FindExport(block, module, kYield, 0, 0));
+  return ntdll->lockLoaderLock != nullptr && ntdll->unlockLoaderLock != nullptr && ntdll->yieldExecution != nullptr;
 }
 
 // The loader lock, held from construction to destruction, so that no thread
@@ -340,9 +331,7 @@ bool FindNtdll(const ProcessBlock* block, Ntdll* ntdll) {
 // thread that already holds it (in a DLL's entry point) takes it again.
 class LoaderLock {
  public:
-  explicit LoaderLock(const Ntdll& ntdll) : ntdll_(ntdll) {
-    held_ = ntdll_.lockLoaderLock(0, nullptr, &cookie_) >= 0;
-  }
+  explicit LoaderLock(const Ntdll& ntdll) : ntdll_(ntdll) { held_ = ntdll_.lockLoaderLock(0, nullptr, &cookie_) >= 0; }
   ~LoaderLock() {
     if (held_) ntdll_.unlockLoaderLock(0, cookie_);
   }
@@ -365,14 +354,13 @@ bool FindKernel32(const ProcessBlock* block, Kernel32* kernel32) {
 
   const BYTE* module = ModuleNamed(block, kKernel32);
   if (module == nullptr) return false;
-  kernel32->loadLibrary = reinterpret_cast<LoadLibraryFunction>(
-      FindExport(block, module, kLoadLibraryA, 0, kMaxForwards));
-  kernel32->getProcAddress = reinterpret_cast<GetProcAddressFunction>(
-      FindExport(block, module, kGetProcAddress, 0, kMaxForwards));
-  kernel32->virtualProtect = reinterpret_cast<VirtualProtectFunction>(
-      FindExport(block, module, kVirtualProtect, 0, kMaxForwards));
-  return kernel32->loadLibrary != nullptr && kernel32->getProcAddress != nullptr &&
-         kernel32->virtualProtect != nullptr;
+  kernel32->loadLibrary =
+      reinterpret_cast<LoadLibraryFunction>(FindExport(block, module, kLoadLibraryA, 0, kMaxForwards));
+  kernel32->getProcAddress =
+      reinterpret_cast<GetProcAddressFunction>(FindExport(block, module, kGetProcAddress, 0, kMaxForwards));
+  kernel32->virtualProtect =
+      reinterpret_cast<VirtualProtectFunction>(FindExport(block, module, kVirtualProtect, 0, kMaxForwards));
+  return kernel32->loadLibrary != nullptr && kernel32->getProcAddress != nullptr && kernel32->virtualProtect != nullptr;
 }
 
 // Pages are made writable (and kept executable: other callers may be running
@@ -401,9 +389,7 @@ bool Relocate(BYTE* at, WORD type, std::uintptr_t delta) {
   return false;
 }
 
-std::size_t RelocationWidth(WORD type) {
-  return type == IMAGE_REL_BASED_DIR64 ? 8 : 4;
-}
+std::size_t RelocationWidth(WORD type) { return type == IMAGE_REL_BASED_DIR64 ? 8 : 4; }
 
 bool ApplyRelocations(const Kernel32& kernel32, BYTE* base, std::uintptr_t delta) {
   const IMAGE_DATA_DIRECTORY* directory = Directory(base, IMAGE_DIRECTORY_ENTRY_BASERELOC);
@@ -412,8 +398,7 @@ bool ApplyRelocations(const Kernel32& kernel32, BYTE* base, std::uintptr_t delta
   const BYTE* end = at + directory->Size;
   while (static_cast<std::size_t>(end - at) >= sizeof(IMAGE_BASE_RELOCATION)) {
     const auto* block = reinterpret_cast<const IMAGE_BASE_RELOCATION*>(at);
-    if (block->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION) ||
-        block->SizeOfBlock > static_cast<std::size_t>(end - at)) {
+    if (block->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION) || block->SizeOfBlock > static_cast<std::size_t>(end - at)) {
       return false;
     }
     const auto* entries = reinterpret_cast<const WORD*>(block + 1);
@@ -450,14 +435,12 @@ bool ApplyRelocations(const Kernel32& kernel32, BYTE* base, std::uintptr_t delta
 bool BindImports(const Kernel32& kernel32, BYTE* base) {
   const IMAGE_DATA_DIRECTORY* directory = Directory(base, IMAGE_DIRECTORY_ENTRY_IMPORT);
   if (directory == nullptr) return true;
-  for (const auto* import =
-           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory->VirtualAddress);
+  for (const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory->VirtualAddress);
        import->Name != 0; ++import) {
     const HMODULE module = kernel32.loadLibrary(reinterpret_cast<const char*>(base + import->Name));
     if (module == nullptr) return false;
     // The lookup table keeps the names even where the slots were bound before.
-    const DWORD lookupRva =
-        import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk;
+    const DWORD lookupRva = import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk;
     const auto* lookup = reinterpret_cast<const ULONG_PTR*>(base + lookupRva);
     auto* slots = reinterpret_cast<ULONG_PTR*>(base + import->FirstThunk);
     std::size_t count = 0;
@@ -471,8 +454,7 @@ bool BindImports(const Kernel32& kernel32, BYTE* base) {
       const char* name =
           IMAGE_SNAP_BY_ORDINAL(lookup[i])
               ? reinterpret_cast<const char*>(static_cast<ULONG_PTR>(IMAGE_ORDINAL(lookup[i])))
-              : reinterpret_cast<const char*>(
-                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + lookup[i])->Name);
+              : reinterpret_cast<const char*>(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + lookup[i])->Name);
       const FARPROC address = kernel32.getProcAddress(module, name);
       if (address == nullptr) {
         bound = false;
@@ -508,8 +490,7 @@ bool PrepareImage(const ProcessBlock* block, const Ntdll& ntdll, BYTE* base, Rea
 #pragma section(".acpirdy", read, write)
 __declspec(allocate(".acpirdy")) ReadyState g_acpiReadyState = {kIdle, &g_acpiReadyState.self};
 #else
-__attribute__((section(".acpirdy"), used)) ReadyState g_acpiReadyState = {
-    kIdle, &g_acpiReadyState.self};
+__attribute__((section(".acpirdy"), used)) ReadyState g_acpiReadyState = {kIdle, &g_acpiReadyState.self};
 #endif
 
 bool MakeImageReady() {

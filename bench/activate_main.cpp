@@ -10,8 +10,8 @@ int main() {
   if (FAILED(::CoInitialize(nullptr))) return 1;
   BYTE reply[0x1000] = {};
   ULONG length = sizeof reply;
-  const bool done = SUCCEEDED(BareCall(L"iAcpiInit")) &&
-                    SUCCEEDED(BareBufferCall(L"iAcpiMbif", nullptr, 0, reply, &length));
+  const bool done =
+      SUCCEEDED(BareCall(L"iAcpiInit")) && SUCCEEDED(BareBufferCall(L"iAcpiMbif", nullptr, 0, reply, &length));
   ::CoUninitialize();
   return done ? 0 : 1;
 }

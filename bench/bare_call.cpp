@@ -23,8 +23,7 @@ HRESULT Call(const wchar_t* method, VARIANTARG* reversed, UINT count) {
     DISPPARAMS params = {reversed, nullptr, count, 0};
     VARIANT result;
     ::VariantInit(&result);
-    hr = server->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr,
-                        nullptr);
+    hr = server->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     ::VariantClear(&result);
   }
   server->Release();

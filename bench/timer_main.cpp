@@ -159,9 +159,10 @@ void Prepare(const Case& c) {
 int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, &options)) {
-    std::fputs("usage: bench-timer [--warmup N] [--runs N] [--sync] (--case NAME --run CMDLINE [--expect CODE]"
-               " [--before CMDLINE] [--remove DIR] [--fresh DIR])...\n",
-               stderr);
+    std::fputs(
+        "usage: bench-timer [--warmup N] [--runs N] [--sync] (--case NAME --run CMDLINE [--expect CODE]"
+        " [--before CMDLINE] [--remove DIR] [--fresh DIR])...\n",
+        stderr);
     return 2;
   }
   for (int round = 0; round < options.warmup + options.runs; ++round) {

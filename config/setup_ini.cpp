@@ -34,8 +34,8 @@ bool SetupIni::Open(const char* fileName) noexcept {
 std::string SetupIni::Read(const char* key, const char* defaultValue) {
   if (!buffer_) return defaultValue;
   for (;;) {
-    const DWORD copied = ::GetPrivateProfileStringA(kSection, key, defaultValue, buffer_.get(), bufferSize_,
-                                                    fileName_.c_str());
+    const DWORD copied =
+        ::GetPrivateProfileStringA(kSection, key, defaultValue, buffer_.get(), bufferSize_, fileName_.c_str());
     if (copied + 1 < bufferSize_) return std::string(buffer_.get(), ::strnlen(buffer_.get(), bufferSize_));
     // The platform returns size - 1 for a value it had to cut, so a value
     // that fills the buffer exactly is read again with twice the room. The

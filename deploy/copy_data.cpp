@@ -1,8 +1,8 @@
 #include "deploy/copy_data.h"
 
+#include "config/path_text.h"
 #include "deploy/copy_failure.h"
 #include "deploy/folder_iterator.h"
-#include "config/path_text.h"
 
 static_assert(ERROR_ACCESS_DENIED == 5 && ERROR_SHARING_VIOLATION == 32 && ERROR_LOCK_VIOLATION == 33,
               "ClassifyCopyFailure spells these codes out");
@@ -31,11 +31,8 @@ bool CopyData(const std::string& sourceFolder, const std::string& targetFolder, 
           ::SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
           if (!copyFile(source.c_str(), destination.c_str(), FALSE)) result = false;
           break;
-        case CopyFailure::kPassOver:
-          break;
-        case CopyFailure::kFail:
-          result = false;
-          break;
+        case CopyFailure::kPassOver: break;
+        case CopyFailure::kFail: result = false; break;
       }
     }
     files.Next();

@@ -9,12 +9,9 @@ constexpr std::uint32_t kErrorLockViolation = 33;
 
 CopyFailure ClassifyCopyFailure(std::uint32_t error) {
   switch (error) {
-    case kErrorAccessDenied:
-      return CopyFailure::kResetAndRetry;
+    case kErrorAccessDenied: return CopyFailure::kResetAndRetry;
     case kErrorSharingViolation:
-    case kErrorLockViolation:
-      return CopyFailure::kPassOver;
-    default:
-      return CopyFailure::kFail;
+    case kErrorLockViolation: return CopyFailure::kPassOver;
+    default: return CopyFailure::kFail;
   }
 }

@@ -6,7 +6,7 @@
 // followed: a link is seen as itself.
 struct FoundEntry {
   enum class State {
-    kMissing,     // neither the entry nor, possibly, its parent exists
+    kMissing,  // neither the entry nor, possibly, its parent exists
     kPresent,
     kUnreadable,  // something is there, but it could not be looked at
   };

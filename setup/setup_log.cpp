@@ -111,8 +111,7 @@ constexpr char kDescriptor[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x120
 }  // namespace
 
 LogFolderSecurity::LogFolderSecurity() {
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kDescriptor, SDDL_REVISION_1, &descriptor_,
-                                                              nullptr)) {
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kDescriptor, SDDL_REVISION_1, &descriptor_, nullptr)) {
     descriptor_ = nullptr;
     return;
   }

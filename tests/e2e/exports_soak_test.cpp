@@ -26,8 +26,8 @@ std::map<std::string, std::string> Facts(const std::string& output) {
 TEST(ExportsSoak, EightThreadsOfFiveHundredCallsAnswerAsAloneAndLeakNothing) {
   Installation setup;
   setup.UseMachine("[Server]\r\nResident=30000\r\n[Items]\r\n5=0x1234\r\n");
-  const test::ProgramRun probe = test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
-                                                           setup.Payload() + "setup.exe\" soak --threads 8 --repeat 500");
+  const test::ProgramRun probe = test::RunCollectingOutput(
+      "\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() + "setup.exe\" soak --threads 8 --repeat 500");
   ASSERT_TRUE(probe.started);
   EXPECT_EQ(probe.exitCode, 0u) << probe.output;
   auto facts = Facts(probe.output);

@@ -98,7 +98,7 @@ struct Arrangement {
 
 struct SetupFault {
   const char* name = "";
-  const char* fault = "";   // the README's words: what is wrong on the machine
+  const char* fault = "";  // the README's words: what is wrong on the machine
   Outcome outcome = Outcome::kInstalled;
   const char* answer = "";  // the README's words: what the installer does about it
   Lines boxes = {};         // message texts, in order
@@ -114,8 +114,11 @@ std::string DefaultTarget(const Installation& setup) { return setup.TargetFolder
 Lines RefusedLines(const Installation&) { return {"main: feature = 0x00000000"}; }
 
 Lines FreshLines(const std::string& target, const std::string& targetVer = kVersion) {
-  return {"main: feature = 0x00000302", "main: targetVer = " + targetVer, "main: currentVer = ",
-          "main: MakeTargetFolder path = " + target, "ExecuteCommand: CreateProcessA...",
+  return {"main: feature = 0x00000302",
+          "main: targetVer = " + targetVer,
+          "main: currentVer = ",
+          "main: MakeTargetFolder path = " + target,
+          "ExecuteCommand: CreateProcessA...",
           "main: RegisterService: bSuccess = true"};
 }
 
@@ -291,10 +294,8 @@ const std::vector<SetupFault>& SetupFaults() {
              ::SetFileAttributesA((DefaultTarget(s) + "fan.dll").c_str(), FILE_ATTRIBUTE_READONLY);
            },
        .lines = InstalledLines,
-       .check =
-           [](const Installation& s, const RunResult&, Arrangement&) {
-             EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
-           }},
+       .check = [](const Installation& s, const RunResult&,
+                   Arrangement&) { EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library"); }},
       {.name = "DestinationInUse",
        .fault = "a file at the target held open without sharing",
        .outcome = Outcome::kInstalled,
@@ -323,8 +324,7 @@ const std::vector<SetupFault>& SetupFaults() {
        .arrange =
            [](Installation& s, Arrangement&) {
              s.UseMachine();
-             ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (DefaultTarget(s) + "fan.dll").c_str(), nullptr),
-                       ERROR_SUCCESS);
+             ASSERT_EQ(::SHCreateDirectoryExA(nullptr, (DefaultTarget(s) + "fan.dll").c_str(), nullptr), ERROR_SUCCESS);
            },
        .lines = [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
       {.name = "TargetLongerThanMaxPath",
@@ -488,8 +488,8 @@ const std::vector<SetupFault>& SetupFaults() {
        .arrange =
            [](Installation& s, Arrangement&) {
              s.UseMachine();
-             ASSERT_TRUE(::CopyFileA(FromUnixPath(FAILING_SERVICE_EXE).c_str(),
-                                     (s.Payload() + "fansvc.exe").c_str(), FALSE));
+             ASSERT_TRUE(
+                 ::CopyFileA(FromUnixPath(FAILING_SERVICE_EXE).c_str(), (s.Payload() + "fansvc.exe").c_str(), FALSE));
            },
        .lines = InstalledLines},
   };
@@ -514,7 +514,8 @@ TEST_P(SetupFaultTest, EndsAsDesignedAndWritesOnlyWhatItOwns) {
                              "HKLM\\System\\CurrentControlSet\\Services\\" + setup.ServiceName() + "\\"});
   FootprintScope scope;
   scope.extraFolders.push_back(setup.Payload());
-  for (const std::string& o : owned) (o.rfind("HKLM\\", 0) == 0 ? scope.skippedKeys : scope.skippedFolders).push_back(o);
+  for (const std::string& o : owned)
+    (o.rfind("HKLM\\", 0) == 0 ? scope.skippedKeys : scope.skippedFolders).push_back(o);
   for (std::string& key : scope.skippedKeys) key.pop_back();
   const Footprint before = TakeFootprint(scope);
 
@@ -547,8 +548,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SetupFaultTest, testing::ValuesIn(SetupFaults()
 
 // Runs acpi-probe on the real setup.exe; what it printed, without CRs.
 test::ProgramRun RunProbe(const Installation& setup, const std::string& arguments) {
-  test::ProgramRun run =
-      test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() + "setup.exe\" " + arguments);
+  test::ProgramRun run = test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" + setup.Payload() +
+                                                   "setup.exe\" " + arguments);
   EXPECT_TRUE(run.started) << "cannot start acpi-probe";
   run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
   return run;
@@ -556,11 +557,11 @@ test::ProgramRun RunProbe(const Installation& setup, const std::string& argument
 
 struct ExportFault {
   const char* name = "";
-  const char* fault = "";  // the README's words: what goes wrong
+  const char* fault = "";                             // the README's words: what goes wrong
   std::optional<std::string> profile = std::nullopt;  // nullopt: the server's executable is missing
-  const char* arguments = "";  // acpi-probe's: which export, with what
+  const char* arguments = "";                         // acpi-probe's: which export, with what
   int answer = 0;
-  const char* buffer = "";  // the README's word on the caller's buffer
+  const char* buffer = "";   // the README's word on the caller's buffer
   Lines expectedLines = {};  // lines acpi-probe must print
 };
 
@@ -699,8 +700,9 @@ INSTANTIATE_TEST_SUITE_P(Faults, ExportFaultTest, testing::ValuesIn(ExportFaults
 std::string GeneratedTables() {
   FaultTable runs{{"Fault", "Exit code", "Outcome", "Message boxes", "What the installer does"}, {}};
   for (const SetupFault& f : SetupFaults()) {
-    runs.rows.push_back({f.fault, {ExitCodeOf(f.outcome) == 0 ? "0" : "-1", Describe(f.outcome),
-                                   std::to_string(f.boxes.size()), f.answer}});
+    runs.rows.push_back(
+        {f.fault,
+         {ExitCodeOf(f.outcome) == 0 ? "0" : "-1", Describe(f.outcome), std::to_string(f.boxes.size()), f.answer}});
   }
   FaultTable exports{{"Fault (an export called through `acpi-probe`)", "Export answers", "Caller's buffer"}, {}};
   for (const ExportFault& f : ExportFaults()) exports.rows.push_back({f.fault, {std::to_string(f.answer), f.buffer}});

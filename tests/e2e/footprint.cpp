@@ -17,8 +17,7 @@ std::string Lower(std::string text) {
 
 bool Skipped(const std::string& path, const std::vector<std::string>& skipped) {
   const std::string lower = Lower(path);
-  return std::any_of(skipped.begin(), skipped.end(),
-                     [&](const std::string& s) { return lower == Lower(s); });
+  return std::any_of(skipped.begin(), skipped.end(), [&](const std::string& s) { return lower == Lower(s); });
 }
 
 void AddFolder(const std::string& folder, const FootprintScope& scope, Footprint& into) {

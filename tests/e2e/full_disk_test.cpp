@@ -27,8 +27,8 @@ class SmallVolume {
       error_ = "no Unix path for " + folder;
       return;
     }
-    const UnixRun run = RunUnixShell("mount -t tmpfs -o size=" + std::string(size) + " ventaro-e2e " +
-                                     ShellQuoted(unix_));
+    const UnixRun run =
+        RunUnixShell("mount -t tmpfs -o size=" + std::string(size) + " ventaro-e2e " + ShellQuoted(unix_));
     mounted_ = run.finished && run.status == 0;
     if (!mounted_) error_ = "mount refused (status " + std::to_string(run.status) + "): " + run.output;
   }

@@ -150,17 +150,13 @@ void Installation::UseMachine(const std::optional<std::string>& profile, const s
   ASSERT_EQ(RunAndWait("\"" + (*sim_ / "acpi-sim.exe") + "\" /RegServer"), 0u);
 }
 
-void Installation::UseSetup(const std::string& setupExe) {
-  CopyOrFail(FromUnixPath(setupExe), payload_ / "setup.exe");
-}
+void Installation::UseSetup(const std::string& setupExe) { CopyOrFail(FromUnixPath(setupExe), payload_ / "setup.exe"); }
 
 void Installation::UseServiceExecutable(const std::string& serviceExe) {
   CopyOrFail(FromUnixPath(serviceExe), payload_ / "fansvc.exe");
 }
 
-void Installation::UseNoServer() {
-  ASSERT_EQ(RunAndWait("\"" + FromUnixPath(ACPI_SIM_EXE) + "\" /UnregServer"), 0u);
-}
+void Installation::UseNoServer() { ASSERT_EQ(RunAndWait("\"" + FromUnixPath(ACPI_SIM_EXE) + "\" /UnregServer"), 0u); }
 
 RunResult Installation::Run(int processes) { return Run(processes, nullptr); }
 
@@ -262,8 +258,7 @@ void Installation::WriteValue(const std::string& name, DWORD type, const std::st
 
 void Installation::DeleteValue(const std::string& name) {
   ScopedRegKey key;
-  ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, registryKey_.c_str(), 0, KEY_SET_VALUE, key.Receive()),
-            ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, registryKey_.c_str(), 0, KEY_SET_VALUE, key.Receive()), ERROR_SUCCESS);
   ASSERT_EQ(::RegDeleteValueA(key.Get(), name.c_str()), ERROR_SUCCESS);
 }
 
@@ -288,10 +283,9 @@ std::string Installation::ServiceBinaryPath() const {
 void Installation::CreateService() const {
   ScopedServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   const std::string binary = "\"" + FromUnixPath(SAMPLE_SERVICE_EXE) + "\"";
-  ScopedServiceHandle service(::CreateServiceA(manager.Get(), serviceName_.c_str(), serviceName_.c_str(),
-                                               SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                               SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
-                                               nullptr, nullptr));
+  ScopedServiceHandle service(::CreateServiceA(
+      manager.Get(), serviceName_.c_str(), serviceName_.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   ASSERT_TRUE(service.IsValid()) << ::GetLastError();
 }
 
@@ -304,8 +298,7 @@ std::vector<std::string> ProcessesLeftRunningFrom(const std::string& folder) {
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
-    ScopedHandle process(
-        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    ScopedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (!process) continue;
     char image[MAX_PATH * 2] = {};
     DWORD size = sizeof image;
@@ -319,8 +312,8 @@ std::vector<std::string> ProcessesLeftRunningFrom(const std::string& folder) {
 }
 
 bool LogFileIsFree() {
-  ScopedHandle file(::CreateFileA(kLogFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(
+      ::CreateFileA(kLogFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 

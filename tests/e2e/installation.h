@@ -21,7 +21,7 @@
 namespace e2e {
 
 struct RunResult {
-  DWORD exitCode = 0;  // the first process's
+  DWORD exitCode = 0;            // the first process's
   std::vector<DWORD> exitCodes;  // every process's, in the order started
   // This run's log lines, message text only, in order.
   std::vector<std::string> lines;

@@ -39,8 +39,8 @@ TEST(Installation, FirstRunInstallsAndSecondFindsNothingToDo) {
 
   RunResult second = setup.Run();
   EXPECT_EQ(second.exitCode, 0u);
-  EXPECT_EQ(second.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.8",
-                                 "main: currentVer = 1.2.0.8"}));
+  EXPECT_EQ(second.lines,
+            (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}));
   ExpectInstalled(setup, "1.2.0.8");
 }
 
@@ -50,10 +50,9 @@ struct GateCase {
 };
 
 TEST(Installation, FeatureGateLooksAtBitsEightToFifteenOnly) {
-  for (const GateCase& c : {GateCase{.word = "0x000001FF", .admitted = false},
-                            GateCase{.word = "0xFFFF00FF", .admitted = false},
-                            GateCase{.word = "0x00000200", .admitted = true},
-                            GateCase{.word = "0x0000FF00", .admitted = true}}) {
+  for (const GateCase& c :
+       {GateCase{.word = "0x000001FF", .admitted = false}, GateCase{.word = "0xFFFF00FF", .admitted = false},
+        GateCase{.word = "0x00000200", .admitted = true}, GateCase{.word = "0x0000FF00", .admitted = true}}) {
     SCOPED_TRACE(c.word);
     Installation setup;
     setup.UseMachine(Profile(c.word));
@@ -115,8 +114,8 @@ TEST(Installation, VersionsAreComparedAsTextNotNumbers) {
   setup.CreateService();
   RunResult run = setup.Run();
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.lines, (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.10",
-                              "main: currentVer = 1.2.0.9"}));
+  EXPECT_EQ(run.lines,
+            (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.10", "main: currentVer = 1.2.0.9"}));
   EXPECT_FALSE(test::FolderExists(setup.TargetFolder("1.2.0.10")));
   ExpectText(setup.ReadValue("Version"), "1.2.0.9");
 }

@@ -51,8 +51,8 @@ bool KillProcessesFrom(const std::string& folder) {
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
-    ScopedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                       entry.th32ProcessID));
+    ScopedHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     char image[MAX_PATH * 2] = {};
     DWORD size = sizeof image;
     if (!process || !::QueryFullProcessImageNameA(process.Get(), 0, image, &size)) continue;
@@ -265,9 +265,8 @@ TEST_P(InterruptedInstallation, TheNextRunCompletesItAndAThirdFindsNothingToDo) 
   c.arrange(scene);
   if (HasFatalFailure()) return;
 
-  const RunResult killed = scene.setup.Run(c.nextRanMeanwhile ? 2 : 1, [&](const std::vector<HANDLE>& installers) {
-    return c.meddle(scene, installers);
-  });
+  const RunResult killed = scene.setup.Run(
+      c.nextRanMeanwhile ? 2 : 1, [&](const std::vector<HANDLE>& installers) { return c.meddle(scene, installers); });
   if (c.afterKill) c.afterKill(scene);
 
   RunResult next;

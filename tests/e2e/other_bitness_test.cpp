@@ -82,14 +82,16 @@ TEST(OtherBitness, BothBuildsWriteOneLogUnderProgramData) {
 
 TEST(OtherBitness, AProbeOfTheOtherBitnessSaysWhichBuildToUse) {
   ExpectBuilt(OTHER_ACPI_PROBE_EXE);
-  const test::ProgramRun probe =
-      test::RunCollectingOutput("\"" + FromUnixPath(OTHER_ACPI_PROBE_EXE) + "\" \"" + FromUnixPath(SETUP_EXE) + "\" mbif");
+  const test::ProgramRun probe = test::RunCollectingOutput("\"" + FromUnixPath(OTHER_ACPI_PROBE_EXE) + "\" \"" +
+                                                           FromUnixPath(SETUP_EXE) + "\" mbif");
   EXPECT_TRUE(probe.started);
   EXPECT_NE(probe.exitCode, 0u);
 #if defined(_WIN64)
-  const std::string expected = "it is a 64-bit program; this acpi-probe is 32-bit: use the acpi-probe of the win64 build";
+  const std::string expected =
+      "it is a 64-bit program; this acpi-probe is 32-bit: use the acpi-probe of the win64 build";
 #else
-  const std::string expected = "it is a 32-bit program; this acpi-probe is 64-bit: use the acpi-probe of the win32 build";
+  const std::string expected =
+      "it is a 32-bit program; this acpi-probe is 64-bit: use the acpi-probe of the win32 build";
 #endif
   EXPECT_NE(probe.output.find(expected), std::string::npos) << probe.output;
   EXPECT_EQ(probe.output.find("error 193"), std::string::npos) << probe.output;

@@ -22,16 +22,16 @@ using Lines = std::vector<std::string>;
 constexpr wchar_t kLogFile[] = L"C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 
 std::wstring Wide(const std::string& utf8) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
   return wide;
 }
 
 std::string Utf8(const std::wstring& wide) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(n), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n, nullptr, nullptr);
   return utf8;
@@ -112,8 +112,7 @@ std::wstring RegistryText(const std::string& key, const wchar_t* name) {
   }
   wchar_t text[1024] = {};
   DWORD size = sizeof text - sizeof(wchar_t), type = 0;
-  if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-          ERROR_SUCCESS ||
+  if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
       type != REG_SZ) {
     return L"<no text>";
   }
@@ -126,17 +125,21 @@ TEST(UnicodeFolders, InstallsFromAFolderNamedInOtherScriptsIntoAPathWithAnUmlaut
   // Cyrillic, Greek and CJK: none of them in code page 1252. Removed before
   // the scratch folder around it, which cannot name it.
   test::ScratchFolder downloads;
-  WideFolder payload(Wide(downloads.Path()) + L"\u041f\u0451\u0442\u0440 \u0395\u03bb\u03ad\u03bd\u03b7 \u5c71\u7530\\");
-  for (const auto& file : {std::make_pair(SETUP_EXE, L"setup.exe"), std::make_pair(SAMPLE_SERVICE_EXE, L"fansvc.exe")}) {
+  WideFolder payload(Wide(downloads.Path()) +
+                     L"\u041f\u0451\u0442\u0440 \u0395\u03bb\u03ad\u03bd\u03b7 \u5c71\u7530\\");
+  for (const auto& file :
+       {std::make_pair(SETUP_EXE, L"setup.exe"), std::make_pair(SAMPLE_SERVICE_EXE, L"fansvc.exe")}) {
     ASSERT_TRUE(::CopyFileW(Wide(FromUnixPath(file.first)).c_str(), (payload.Path() + file.second).c_str(), FALSE))
         << ::GetLastError();
   }
   // setup.ini in UTF-8, as an editor saves it; the install path below the
   // Installation's own, so that it goes with it.
-  const std::string installPath = setup.InstallPath() + "\\K\xc3\xbc" "che";
-  WriteBytes(payload.Path() + L"setup.ini", "[Common]\r\nServiceName=" + setup.ServiceName() +
-                                                "\r\nInstallPath=" + installPath + "\r\nRegistryKey=" +
-                                                setup.RegistryKey() + "\r\nExecution=fansvc.exe\r\nversion=1.2.0.8\r\n");
+  const std::string installPath = setup.InstallPath() +
+                                  "\\K\xc3\xbc"
+                                  "che";
+  WriteBytes(payload.Path() + L"setup.ini",
+             "[Common]\r\nServiceName=" + setup.ServiceName() + "\r\nInstallPath=" + installPath +
+                 "\r\nRegistryKey=" + setup.RegistryKey() + "\r\nExecution=fansvc.exe\r\nversion=1.2.0.8\r\n");
   if (HasFatalFailure()) return;
 
   const std::size_t logStart = ReadBytes(kLogFile).size();

@@ -62,9 +62,7 @@ class Canary {
 // install path).
 class ProgramFilesFolder {
  public:
-  explicit ProgramFilesFolder(const std::string& name) : path_(ProgramFiles() + name) {
-    test::RemoveTree(path_);
-  }
+  explicit ProgramFilesFolder(const std::string& name) : path_(ProgramFiles() + name) { test::RemoveTree(path_); }
   ~ProgramFilesFolder() { test::RemoveTree(path_); }
   ProgramFilesFolder(const ProgramFilesFolder&) = delete;
   ProgramFilesFolder& operator=(const ProgramFilesFolder&) = delete;

@@ -53,8 +53,7 @@ bool SameRecords(const MbifReply& a, const MbifReply& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 5) return 0;
-  const std::size_t maxRecords =
-      data[0] == 0xFF ? std::numeric_limits<std::size_t>::max() : data[0];
+  const std::size_t maxRecords = data[0] == 0xFF ? std::numeric_limits<std::size_t>::max() : data[0];
   const std::uint32_t returned = Le(data + 1, 4);
   const std::uint8_t* written = data + 5;
   const std::size_t trusted = std::min<std::size_t>(returned, size - 5);

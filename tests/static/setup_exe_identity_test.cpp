@@ -112,8 +112,8 @@ TEST(SetupExeAsWindowsReadsIt, Manifest) {
 
   ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
   SIZE_T written = 0;
-  ASSERT_TRUE(::QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel,
-                             sizeof runLevel, &written))
+  ASSERT_TRUE(
+      ::QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel, &written))
       << ::GetLastError();
   EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_REQUIRE_ADMIN);
   EXPECT_EQ(runLevel.UiAccess, 0u);

@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
     std::uint32_t threads = 8, repeat = 500;
     for (std::size_t i = 2; i + 1 < arguments.size(); i += 2) {
       const unsigned long n = std::strtoul(arguments[i + 1].c_str(), nullptr, 0);
-      if (arguments[i] == "--threads" && n >= 1 && n <= 64) threads = static_cast<std::uint32_t>(n);
-      else if (arguments[i] == "--repeat" && n >= 1) repeat = static_cast<std::uint32_t>(n);
+      if (arguments[i] == "--threads" && n >= 1 && n <= 64)
+        threads = static_cast<std::uint32_t>(n);
+      else if (arguments[i] == "--repeat" && n >= 1)
+        repeat = static_cast<std::uint32_t>(n);
       else {
         std::fprintf(stderr, "acpi-probe: soak takes --threads <1..64> and --repeat <n>\n");
         return 2;

@@ -16,8 +16,7 @@ Function As(FARPROC address) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
 }
 
-int Invoke(const LoadedExports& exports, const ProbeOptions& options, ULONG* value, BYTE* buffer,
-           ULONG* length) {
+int Invoke(const LoadedExports& exports, const ProbeOptions& options, ULONG* value, BYTE* buffer, ULONG* length) {
   const std::string name = options.command->exportName;
   const std::vector<std::uint32_t>& v = options.values;
   const FARPROC f = exports.Function();
@@ -77,8 +76,7 @@ LoadedExports::~LoadedExports() {
   if (module_ != nullptr) ::FreeLibrary(module_);
 }
 
-bool LoadedExports::Load(const std::string& module, const ProbeCommand& command,
-                         std::string* error) {
+bool LoadedExports::Load(const std::string& module, const ProbeCommand& command, std::string* error) {
   for (const AcpiExportName& entry : kAcpiExportNames) {
     if (std::strcmp(entry.name, command.exportName) == 0) {
       name_ = ExportedName(entry);
@@ -99,17 +97,15 @@ bool LoadedExports::Load(const std::string& module, const ProbeCommand& command,
 }
 
 bool CallOutcome::operator==(const CallOutcome& other) const {
-  return answer == other.answer && value == other.value && length == other.length &&
-         buffer == other.buffer && guardWritten == other.guardWritten &&
-         firstGuardWritten == other.firstGuardWritten;
+  return answer == other.answer && value == other.value && length == other.length && buffer == other.buffer &&
+         guardWritten == other.guardWritten && firstGuardWritten == other.firstGuardWritten;
 }
 
 CallOutcome CallExport(const LoadedExports& exports, const ProbeOptions& options) {
   const std::uint32_t size = options.BufferSize();
   std::vector<std::uint8_t> memory(static_cast<std::size_t>(size) + options.guard, kGuardByte);
   std::fill(memory.begin(), memory.begin() + size, options.fill);
-  std::copy_n(options.request.begin(), std::min<std::size_t>(options.request.size(), size),
-              memory.begin());
+  std::copy_n(options.request.begin(), std::min<std::size_t>(options.request.size(), size), memory.begin());
 
   ULONG value = options.initialValue;
   ULONG length = options.EntryLength();

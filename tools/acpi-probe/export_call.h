@@ -36,11 +36,11 @@ class LoadedExports {
 // What one call answered and left behind.
 struct CallOutcome {
   int answer = 0;
-  std::uint32_t value = 0;               // the output variable afterwards
-  std::uint32_t length = 0;              // the length afterwards
-  std::vector<std::uint8_t> buffer;      // the whole buffer afterwards
-  std::size_t guardWritten = 0;          // guard bytes found changed
-  std::size_t firstGuardWritten = 0;     // offset after the buffer of the first of them
+  std::uint32_t value = 0;            // the output variable afterwards
+  std::uint32_t length = 0;           // the length afterwards
+  std::vector<std::uint8_t> buffer;   // the whole buffer afterwards
+  std::size_t guardWritten = 0;       // guard bytes found changed
+  std::size_t firstGuardWritten = 0;  // offset after the buffer of the first of them
 
   bool operator==(const CallOutcome& other) const;
 };

@@ -10,22 +10,20 @@ namespace {
 
 std::vector<BYTE> ReadWholeFile(const char* path) {
   std::vector<BYTE> bytes;
-  ScopedHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size;
   if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1LL << 30)) return bytes;
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
   DWORD got = 0;
-  if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-      got != bytes.size()) {
+  if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()) {
     bytes.clear();
   }
   return bytes;
 }
 
 // Where the file holds the bytes of an RVA; nothing when no section does.
-const BYTE* FileBytesAt(const std::vector<BYTE>& file, const IMAGE_NT_HEADERS* nt, DWORD rva,
-                        std::size_t width) {
+const BYTE* FileBytesAt(const std::vector<BYTE>& file, const IMAGE_NT_HEADERS* nt, DWORD rva, std::size_t width) {
   const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
   for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
     if (rva >= section->VirtualAddress && rva - section->VirtualAddress + width <= section->SizeOfRawData) {
@@ -38,16 +36,14 @@ const BYTE* FileBytesAt(const std::vector<BYTE>& file, const IMAGE_NT_HEADERS* n
 
 // The relocation directory is read from the loaded image, the values it
 // names from both the image and the file.
-void CountRelocations(const BYTE* base, const IMAGE_NT_HEADERS* nt, const std::vector<BYTE>& file,
-                      ImageState* state) {
+void CountRelocations(const BYTE* base, const IMAGE_NT_HEADERS* nt, const std::vector<BYTE>& file, ImageState* state) {
   const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
   const std::uintptr_t delta = reinterpret_cast<std::uintptr_t>(base) - state->linkedBase;
   const BYTE* at = base + directory.VirtualAddress;
   const BYTE* end = at + directory.Size;
   while (directory.VirtualAddress != 0 && end - at >= static_cast<std::ptrdiff_t>(sizeof(IMAGE_BASE_RELOCATION))) {
     const auto* block = reinterpret_cast<const IMAGE_BASE_RELOCATION*>(at);
-    if (block->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION) ||
-        block->SizeOfBlock > static_cast<std::size_t>(end - at)) {
+    if (block->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION) || block->SizeOfBlock > static_cast<std::size_t>(end - at)) {
       break;
     }
     const auto* entries = reinterpret_cast<const WORD*>(block + 1);
@@ -86,8 +82,7 @@ void CountImports(const BYTE* base, const IMAGE_NT_HEADERS* nt, ImageState* stat
       const char* name =
           IMAGE_SNAP_BY_ORDINAL(lookup[i])
               ? reinterpret_cast<const char*>(static_cast<ULONG_PTR>(IMAGE_ORDINAL(lookup[i])))
-              : reinterpret_cast<const char*>(
-                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + lookup[i])->Name);
+              : reinterpret_cast<const char*>(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + lookup[i])->Name);
       const FARPROC address = ::GetProcAddress(module, name);
       if (address != nullptr && reinterpret_cast<ULONG_PTR>(address) == slots[i]) ++state->importsBound;
     }
@@ -111,8 +106,8 @@ ImageState InspectImage(HMODULE module) {
   }
   const auto* fileNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(file.data() + fileHeaders);
   const auto* base = reinterpret_cast<const BYTE*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const auto* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
   state.readable = true;
   state.linkedBase = static_cast<std::uintptr_t>(fileNt->OptionalHeader.ImageBase);
   state.moved = reinterpret_cast<std::uintptr_t>(base) != state.linkedBase;
@@ -123,10 +118,9 @@ ImageState InspectImage(HMODULE module) {
 
 std::string DescribeImageState(const ImageState& state) {
   if (!state.readable) return "cannot be read";
-  const std::string relocations =
-      state.moved ? "relocations " + std::to_string(state.relocationsApplied) + " of " +
-                        std::to_string(state.relocations) + " applied"
-                  : "at its linked base";
-  return relocations + ", imports " + std::to_string(state.importsBound) + " of " +
-         std::to_string(state.imports) + " bound";
+  const std::string relocations = state.moved ? "relocations " + std::to_string(state.relocationsApplied) + " of " +
+                                                    std::to_string(state.relocations) + " applied"
+                                              : "at its linked base";
+  return relocations + ", imports " + std::to_string(state.importsBound) + " of " + std::to_string(state.imports) +
+         " bound";
 }

@@ -12,7 +12,7 @@
 // an executable as a library may find neither done; the exports do both on
 // their first call.
 struct ImageState {
-  bool readable = false;       // the file and headers could be read
+  bool readable = false;          // the file and headers could be read
   std::uintptr_t linkedBase = 0;  // the base the file was linked for
   bool moved = false;             // loaded away from that base
   std::size_t relocations = 0;

@@ -102,8 +102,7 @@ std::uint32_t ProbeOptions::BufferSize() const {
   return std::max<std::uint32_t>({EntryLength(), static_cast<std::uint32_t>(request.size()), 1});
 }
 
-std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& arguments,
-                                              std::string* error) {
+std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& arguments, std::string* error) {
   ProbeOptions options;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -158,8 +157,8 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
   std::size_t next = 2;
   for (int v = 0; v < options.command->values; ++v, ++next) {
     if (next == positional.size()) {
-      *error = std::string(options.command->command) + " needs " +
-               std::to_string(options.command->values) + " value(s)";
+      *error =
+          std::string(options.command->command) + " needs " + std::to_string(options.command->values) + " value(s)";
       return std::nullopt;
     }
     const std::optional<std::uint32_t> n = ParseNumber(positional[next]);

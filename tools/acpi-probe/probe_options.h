@@ -37,7 +37,6 @@ struct ProbeOptions {
 };
 
 // Nothing, with *error saying why, when the command line is not understood.
-std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& arguments,
-                                              std::string* error);
+std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& arguments, std::string* error);
 
 extern const char kProbeUsage[];

@@ -11,9 +11,7 @@ namespace {
 
 constexpr std::size_t kLongBuffer = 64;
 
-void Line(const char* key, const std::string& value) {
-  std::printf("%s: %s\n", key, value.c_str());
-}
+void Line(const char* key, const std::string& value) { std::printf("%s: %s\n", key, value.c_str()); }
 
 void PrintRecords(const std::vector<std::uint8_t>& reply) {
   const MbifReply parsed = ReadMbifReply(reply.data(), reply.size(), reply.size());
@@ -22,14 +20,12 @@ void PrintRecords(const std::vector<std::uint8_t>& reply) {
   } else if (parsed.records.size() == *parsed.count) {
     Line("records", std::to_string(*parsed.count));
   } else {
-    Line("records", std::to_string(*parsed.count) + " (" + std::to_string(parsed.records.size()) +
-                        " in the reply)");
+    Line("records", std::to_string(*parsed.count) + " (" + std::to_string(parsed.records.size()) + " in the reply)");
   }
   for (std::size_t i = 0; i < parsed.records.size(); ++i) {
     const MbifRecord& r = parsed.records[i];
     const std::string key = "record " + std::to_string(i + 1);
-    Line(key.c_str(), "offset " + std::to_string(r.offset) + ", length " +
-                          std::to_string(r.length) + ", value " +
+    Line(key.c_str(), "offset " + std::to_string(r.offset) + ", length " + std::to_string(r.length) + ", value " +
                           (r.value ? FormatWord(*r.value) : std::string("missing")));
   }
   const auto word = MbifFeatureValue(reply.data(), reply.size());
@@ -41,8 +37,8 @@ void PrintRecords(const std::vector<std::uint8_t>& reply) {
 void PrintModule(const ProbeOptions& options, const LoadedExports& exports, const ImageState& image) {
   const int digits = static_cast<int>(sizeof(void*) * 2);
   Line("module", options.module);
-  Line("loaded at", FormatWord(reinterpret_cast<std::uintptr_t>(exports.Module()), digits) +
-                        " (linked for " + FormatWord(image.linkedBase, digits) + ")");
+  Line("loaded at", FormatWord(reinterpret_cast<std::uintptr_t>(exports.Module()), digits) + " (linked for " +
+                        FormatWord(image.linkedBase, digits) + ")");
   Line("export", std::string(exports.Name()) + " (ordinal " + std::to_string(exports.Ordinal()) + ")");
 }
 
@@ -75,18 +71,17 @@ void PrintOutcome(const ProbeOptions& options, const CallOutcome& outcome) {
 
 void PrintConcurrentSummary(const ProbeOptions& options, const std::vector<CallOutcome>& outcomes) {
   Line("threads", std::to_string(options.threads) + ", calls each: " + std::to_string(options.repeat));
-  const auto answered = std::count_if(outcomes.begin(), outcomes.end(),
-                                      [](const CallOutcome& o) { return o.answer == 1; });
-  Line("answered 1", std::to_string(answered) + " of " +
-                         std::to_string(static_cast<std::size_t>(options.threads) * options.repeat));
+  const auto answered =
+      std::count_if(outcomes.begin(), outcomes.end(), [](const CallOutcome& o) { return o.answer == 1; });
+  Line("answered 1",
+       std::to_string(answered) + " of " + std::to_string(static_cast<std::size_t>(options.threads) * options.repeat));
   std::vector<const CallOutcome*> distinct;
   for (const CallOutcome& o : outcomes) {
     if (std::none_of(distinct.begin(), distinct.end(), [&](const CallOutcome* d) { return *d == o; })) {
       distinct.push_back(&o);
     }
   }
-  Line("outcomes", distinct.size() == 1 ? std::string("all equal")
-                                        : std::to_string(distinct.size()) + " different");
+  Line("outcomes", distinct.size() == 1 ? std::string("all equal") : std::to_string(distinct.size()) + " different");
 }
 
 int ExitCodeFor(const std::vector<CallOutcome>& outcomes) {

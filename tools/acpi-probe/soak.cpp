@@ -37,8 +37,8 @@ std::vector<std::uint32_t> ValuesFor(const std::string& command) {
 }
 
 bool BuildCalls(const std::string& module, std::vector<SoakCall>* calls) {
-  for (const char* name : {"init", "get-item", "get-item-ex", "set-item", "get-item-buffer", "set-item-buffer",
-                           "mbif", "ggrp", "call-method"}) {
+  for (const char* name : {"init", "get-item", "get-item-ex", "set-item", "get-item-buffer", "set-item-buffer", "mbif",
+                           "ggrp", "call-method"}) {
     const ProbeCommand* command = FindProbeCommand(name);
     for (std::uint32_t size : kSizes) {
       SoakCall call;

@@ -18,16 +18,10 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
   try {
     switch (ParseServerCommand(commandTail != nullptr ? commandTail : "")) {
-      case ServerCommand::kRegister:
-        StopOtherServers();
-        return RegisterServer() ? 0 : 1;
-      case ServerCommand::kUnregister:
-        StopOtherServers();
-        return UnregisterServer() ? 0 : 1;
-      case ServerCommand::kServe:
-        return RunServer();
-      case ServerCommand::kUsage:
-        break;
+      case ServerCommand::kRegister: StopOtherServers(); return RegisterServer() ? 0 : 1;
+      case ServerCommand::kUnregister: StopOtherServers(); return UnregisterServer() ? 0 : 1;
+      case ServerCommand::kServe: return RunServer();
+      case ServerCommand::kUsage: break;
     }
   } catch (const std::bad_alloc&) {
     return 1;

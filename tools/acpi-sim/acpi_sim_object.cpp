@@ -15,10 +15,8 @@ namespace {
 
 bool ArgumentMatches(SimArg kind, const VARIANTARG& arg) {
   switch (kind) {
-    case SimArg::kValue:
-      return arg.vt == VT_UI4;
-    case SimArg::kByRefValue:
-      return arg.vt == (VT_BYREF | VT_UI4) && arg.pulVal != nullptr;
+    case SimArg::kValue: return arg.vt == VT_UI4;
+    case SimArg::kByRefValue: return arg.vt == (VT_BYREF | VT_UI4) && arg.pulVal != nullptr;
     case SimArg::kHolder: {
       if (arg.vt != (VT_BYREF | VT_VARIANT) || arg.pvarVal == nullptr) return false;
       const VARIANT& holder = *arg.pvarVal;
@@ -120,8 +118,7 @@ HRESULT AcpiSimObject::Answer(DISPID dispid, REFIID riid, WORD flags, DISPPARAMS
   if (delay) ::Sleep(*delay);
 
   switch (method->work) {
-    case SimWork::kNothing:
-      break;
+    case SimWork::kNothing: break;
     case SimWork::kStoreItem: {
       std::uint32_t value = 0;
       if (!profile.ItemValue(args[count - 1].ulVal, &value)) return kBadProfileResult;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "base/win.h"
 #include <oaidl.h>
 #include <oleauto.h>
+#include "base/win.h"
 
 #include "tools/acpi-sim/sim_method.h"
 #include "tools/acpi-sim/sim_profile.h"

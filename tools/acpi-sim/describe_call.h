@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "base/win.h"
 #include <oaidl.h>
 #include <oleauto.h>
+#include "base/win.h"
 
 // The journal line of one call: the method's name and its arguments as
 // they arrived, in declared order (args holds them last first, as

@@ -3,16 +3,15 @@
 #include <atomic>
 #include <string>
 
-#include "base/win.h"
 #include <unknwn.h>
+#include "base/win.h"
 
 class ServerLifetime;
 
 // The class object COM hands to clients; it makes AcpiSimObjects.
 class SimClassFactory final : public IClassFactory {
  public:
-  SimClassFactory(ServerLifetime* lifetime, std::string folder)
-      : lifetime_(lifetime), folder_(std::move(folder)) {}
+  SimClassFactory(ServerLifetime* lifetime, std::string folder) : lifetime_(lifetime), folder_(std::move(folder)) {}
   SimClassFactory(const SimClassFactory&) = delete;
   SimClassFactory& operator=(const SimClassFactory&) = delete;
 

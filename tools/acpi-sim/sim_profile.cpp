@@ -43,8 +43,7 @@ bool SimProfile::Number(const char* section, const char* key, std::optional<std:
   return true;
 }
 
-bool SimProfile::Bytes(const char* section, const char* key,
-                       std::optional<std::vector<std::uint8_t>>* value) const {
+bool SimProfile::Bytes(const char* section, const char* key, std::optional<std::vector<std::uint8_t>>* value) const {
   std::optional<std::string> text = Text(section, key);
   if (!text) {
     value->reset();

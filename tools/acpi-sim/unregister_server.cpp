@@ -26,8 +26,7 @@ bool ProgIdNamesSimulator(const std::wstring& progId) {
   wchar_t value[64] = {};
   DWORD bytes = sizeof value - sizeof(wchar_t);
   DWORD type = 0;
-  if (::RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) !=
-          ERROR_SUCCESS ||
+  if (::RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) != ERROR_SUCCESS ||
       type != REG_SZ) {
     return false;
   }

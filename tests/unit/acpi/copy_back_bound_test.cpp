@@ -30,16 +30,15 @@ TEST_P(CopyBackBoundTest, StaysWithinBufferAndArray) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, CopyBackBoundTest,
-    ::testing::Values(
-        BoundCase{"echo of the request", 16, 16, true, 16, 16, true},
-        BoundCase{"reply shortened to 4", 4, 16, true, 16, 4, true},
-        BoundCase{"empty request and reply", 0, 0, true, 0, 0, true},
-        BoundCase{"array replaced by one of the reply's size", 4, 16, true, 4, 4, true},
-        BoundCase{"length above the request", 20, 16, true, 20, 16, false},
-        BoundCase{"array replaced by a shorter one", 16, 16, true, 4, 4, false},
-        BoundCase{"length above both", 0xffffffffu, 8, true, 0xffffffffu, 8, false},
-        BoundCase{"array shorter than the buffer, length between", 3, 2, true, 1, 1, false},
-        BoundCase{"no array left, length 0", 0, 16, false, 0, 0, false},
-        BoundCase{"no array left, length kept", 16, 16, false, 99, 0, false}));
+    ::testing::Values(BoundCase{"echo of the request", 16, 16, true, 16, 16, true},
+                      BoundCase{"reply shortened to 4", 4, 16, true, 16, 4, true},
+                      BoundCase{"empty request and reply", 0, 0, true, 0, 0, true},
+                      BoundCase{"array replaced by one of the reply's size", 4, 16, true, 4, 4, true},
+                      BoundCase{"length above the request", 20, 16, true, 20, 16, false},
+                      BoundCase{"array replaced by a shorter one", 16, 16, true, 4, 4, false},
+                      BoundCase{"length above both", 0xffffffffu, 8, true, 0xffffffffu, 8, false},
+                      BoundCase{"array shorter than the buffer, length between", 3, 2, true, 1, 1, false},
+                      BoundCase{"no array left, length 0", 0, 16, false, 0, 0, false},
+                      BoundCase{"no array left, length kept", 16, 16, false, 99, 0, false}));
 
 }  // namespace

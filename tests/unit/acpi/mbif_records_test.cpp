@@ -45,8 +45,7 @@ std::optional<std::uint32_t> FeatureOf(const std::vector<std::uint8_t>& reply, s
 }
 
 std::uint32_t ValueAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-         (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
 }
 
 struct LayoutCase {
@@ -81,8 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"lengths below 4 still take 4", 3, {{0, 1}, {2, 2}, {3, 0x302}}, 36},
         LayoutCase{"L = 0 then L = 8", 3, {{0, 1}, {8, 2}, {4, 0x302}}, 40},
         LayoutCase{"L = 6 puts the second record at 22", 3, {{6, 1}, {4, 2}, {4, 0x302}}, 38},
-        LayoutCase{"count 5: fourth and fifth ignored", 5,
-                   {{4, 1}, {4, 2}, {4, 0x302}, {0xffff, 4}, {4, 5}}, 36},
+        LayoutCase{"count 5: fourth and fifth ignored", 5, {{4, 1}, {4, 2}, {4, 0x302}, {0xffff, 4}, {4, 5}}, 36},
         LayoutCase{"count above the records present", 9, {{4, 1}, {4, 2}, {4, 0x302}}, 36},
         LayoutCase{"count 2", 2, {{4, 1}, {4, 2}, {4, 0x302}}, 0},
         LayoutCase{"count 1", 1, {{4, 0x302}, {4, 0x302}, {4, 0x302}}, 0},

@@ -12,12 +12,8 @@ TEST(WithTrailingBackslash, AppendsOneBackslashOnlyWhereMissing) {
     const char* path;
     const char* expected;
   } cases[] = {
-      {"A\\B", "A\\B\\"},
-      {"A\\B\\", "A\\B\\"},
-      {"", ""},
-      {"Korven", "Korven\\"},
-      {"\\", "\\"},
-      {"A\\B\\\\", "A\\B\\\\"},
+      {"A\\B", "A\\B\\"},     {"A\\B\\", "A\\B\\"}, {"", ""},
+      {"Korven", "Korven\\"}, {"\\", "\\"},         {"A\\B\\\\", "A\\B\\\\"},
   };
   for (const auto& c : cases) EXPECT_EQ(WithTrailingBackslash(c.path), c.expected) << "for " << c.path;
 }
@@ -35,20 +31,17 @@ TEST_P(ModuleDirectoryOfTest, KeepsTheFolderWithItsTrailingSeparator) {
   EXPECT_EQ(ModuleDirectoryOf(GetParam().fullPath), GetParam().directory) << "for " << GetParam().fullPath;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ModuleDirectoryOfTest,
-    testing::Values(SplitCase{"C:\\Program Files\\Tools\\setup.exe", "C:\\Program Files\\Tools\\"},
-                    SplitCase{"C:\\setup.exe", "C:\\"},
-                    SplitCase{"\\\\server\\share\\setup.exe", "\\\\server\\share\\"},
-                    // The last backslash counts, a colon after it does not.
-                    SplitCase{"C:\\a\\b:c\\setup.exe", "C:\\a\\b:c\\"},
-                    SplitCase{"C:\\a\\stream:x", "C:\\a\\"},
-                    // No backslash: up to the first colon.
-                    SplitCase{"C:setup.exe", "C:"},
-                    SplitCase{"C:a:b", "C:"},
-                    // Neither: nothing.
-                    SplitCase{"setup.exe", ""},
-                    SplitCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Paths, ModuleDirectoryOfTest,
+                         testing::Values(SplitCase{"C:\\Program Files\\Tools\\setup.exe", "C:\\Program Files\\Tools\\"},
+                                         SplitCase{"C:\\setup.exe", "C:\\"},
+                                         SplitCase{"\\\\server\\share\\setup.exe", "\\\\server\\share\\"},
+                                         // The last backslash counts, a colon after it does not.
+                                         SplitCase{"C:\\a\\b:c\\setup.exe", "C:\\a\\b:c\\"},
+                                         SplitCase{"C:\\a\\stream:x", "C:\\a\\"},
+                                         // No backslash: up to the first colon.
+                                         SplitCase{"C:setup.exe", "C:"}, SplitCase{"C:a:b", "C:"},
+                                         // Neither: nothing.
+                                         SplitCase{"setup.exe", ""}, SplitCase{"", ""}));
 
 struct PathCase {
   const char* path;

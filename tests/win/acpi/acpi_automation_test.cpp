@@ -68,8 +68,7 @@ class RecordingDispatch : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
-                                          DISPID* ids) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
     ++namesCalls;
     namesIidNull = riid == IID_NULL;
     namesLocale = locale;
@@ -80,9 +79,8 @@ class RecordingDispatch : public IDispatch {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD invokeFlags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                                   UINT* argErr) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD invokeFlags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override {
     ++invokeCalls;
     invokedId = id;
     invokeIidNull = riid == IID_NULL;
@@ -175,8 +173,8 @@ class AutoInvokeTest : public ::testing::Test {
 TEST_F(AutoInvokeTest, ArgumentsReachInvokeLastFirstWithTheFixedCallShape) {
   VARIANT result;
   result.vt = VT_I4;  // stale content the call must not hand to the server
-  const HRESULT hr = AcpiAutomation::AutoInvoke(DISPATCH_METHOD, &result, &dispatch_,
-                                                L"iAcpiSetItem", Ui4(0xA), Ui4(0xB), Ui4(0xC));
+  const HRESULT hr =
+      AcpiAutomation::AutoInvoke(DISPATCH_METHOD, &result, &dispatch_, L"iAcpiSetItem", Ui4(0xA), Ui4(0xB), Ui4(0xC));
   EXPECT_EQ(hr, S_OK);
 
   EXPECT_EQ(dispatch_.name, L"iAcpiSetItem");
@@ -230,8 +228,7 @@ TEST_F(AutoInvokeTest, PropertyPutCarriesExactlyOneNamedArgument) {
 }
 
 TEST_F(AutoInvokeTest, NullDispatchFailsWithoutAnything) {
-  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, nullptr, L"iAcpiInit", Ui4(1)),
-            E_FAIL);
+  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, nullptr, L"iAcpiInit", Ui4(1)), E_FAIL);
   EXPECT_TRUE(spy_.everAllocated.empty());
 }
 
@@ -239,8 +236,7 @@ TEST_F(AutoInvokeTest, FailedNameLookupIsReturnedAndNothingIsInvoked) {
   for (HRESULT failure : {DISP_E_UNKNOWNNAME, E_ACCESSDENIED, RPC_E_DISCONNECTED}) {
     dispatch_.namesResult = failure;
     dispatch_.invokeCalls = 0;
-    EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiNoSuch",
-                                         Ui4(1), Ui4(2)),
+    EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiNoSuch", Ui4(1), Ui4(2)),
               failure);
     EXPECT_EQ(dispatch_.invokeCalls, 0);
     EXPECT_TRUE(spy_.everAllocated.empty()) << "nothing is allocated before the name is known";
@@ -250,20 +246,18 @@ TEST_F(AutoInvokeTest, FailedNameLookupIsReturnedAndNothingIsInvoked) {
 TEST_F(AutoInvokeTest, ArgumentBlockIsFreedWhateverInvokeAnswers) {
   for (HRESULT answer : {S_OK, S_FALSE, DISP_E_EXCEPTION, E_FAIL, DISP_E_TYPEMISMATCH}) {
     dispatch_.invokeResult = answer;
-    EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiGetItemEx",
-                                         Ui4(1), Ui4(2), Ui4(3)),
-              answer);
+    EXPECT_EQ(
+        AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiGetItemEx", Ui4(1), Ui4(2), Ui4(3)),
+        answer);
     // The block Invoke received came from the task allocator and went back to it.
-    EXPECT_EQ(spy_.everAllocated.count(const_cast<VARIANTARG*>(dispatch_.argBlock)), 1u)
-        << std::hex << answer;
+    EXPECT_EQ(spy_.everAllocated.count(const_cast<VARIANTARG*>(dispatch_.argBlock)), 1u) << std::hex << answer;
     EXPECT_TRUE(spy_.live.empty()) << std::hex << answer;
   }
 }
 
 TEST_F(AutoInvokeTest, UnallocatableArgumentBlockInvokesNothing) {
   spy_.failNext = true;
-  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiGetItem",
-                                       Ui4(1), Ui4(2)),
+  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiGetItem", Ui4(1), Ui4(2)),
             E_OUTOFMEMORY);
   EXPECT_EQ(dispatch_.namesCalls, 1);
   EXPECT_EQ(dispatch_.invokeCalls, 0);
@@ -276,8 +270,7 @@ TEST_F(AutoInvokeTest, ArgumentsAreBitwiseCopiesNeitherCopiedNorCleared) {
   byValue.vt = VT_BSTR;
   byValue.bstrVal = text;
 
-  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiSetItem", byValue),
-            S_OK);
+  EXPECT_EQ(AcpiAutomation::AutoInvoke(DISPATCH_METHOD, nullptr, &dispatch_, L"iAcpiSetItem", byValue), S_OK);
   ASSERT_EQ(dispatch_.args.size(), 1u);
   EXPECT_EQ(dispatch_.args[0].vt, VT_BSTR);
   EXPECT_EQ(dispatch_.args[0].bstrVal, text) << "the string itself, not a copy";
@@ -295,8 +288,7 @@ TEST_F(BufferCallTest, InvokeWithBufferPassesValuesThenHolderAndLengthByReferenc
   VARIANT holder;
   ::VariantInit(&holder);
   ULONG length = 16;
-  EXPECT_EQ(AcpiAutomation::InvokeWithBuffer(&dispatch_, L"iAcpiGetItemBuffer", 7, 9, &holder, &length),
-            S_OK);
+  EXPECT_EQ(AcpiAutomation::InvokeWithBuffer(&dispatch_, L"iAcpiGetItemBuffer", 7, 9, &holder, &length), S_OK);
   EXPECT_EQ(dispatch_.name, L"iAcpiGetItemBuffer");
   EXPECT_EQ(dispatch_.flags, DISPATCH_METHOD);
   ASSERT_EQ(dispatch_.args.size(), 4u);
@@ -314,8 +306,7 @@ TEST_F(BufferCallTest, InvokeSelectorWithBufferPassesSelectorThenHolderAndLength
   VARIANT holder;
   ::VariantInit(&holder);
   ULONG length = 4;
-  EXPECT_EQ(AcpiAutomation::InvokeSelectorWithBuffer(&dispatch_, L"iAcpiGGrp", 5, &holder, &length),
-            S_OK);
+  EXPECT_EQ(AcpiAutomation::InvokeSelectorWithBuffer(&dispatch_, L"iAcpiGGrp", 5, &holder, &length), S_OK);
   EXPECT_EQ(dispatch_.name, L"iAcpiGGrp");
   ASSERT_EQ(dispatch_.args.size(), 3u);
   EXPECT_EQ(dispatch_.args[2].vt, VT_UI4);
@@ -331,11 +322,9 @@ TEST_F(BufferCallTest, ReturnedValueIsClearedOnSuccessAndFailure) {
     VARIANT holder;
     ::VariantInit(&holder);
     ULONG length = 0;
-    EXPECT_EQ(AcpiAutomation::InvokeWithBuffer(&dispatch_, L"iAcpiSetItemBuffer", 1, 2, &holder, &length),
-              answer);
+    EXPECT_EQ(AcpiAutomation::InvokeWithBuffer(&dispatch_, L"iAcpiSetItemBuffer", 1, 2, &holder, &length), answer);
     EXPECT_EQ(returned_.references, 1u) << "InvokeWithBuffer, " << std::hex << answer;
-    EXPECT_EQ(AcpiAutomation::InvokeSelectorWithBuffer(&dispatch_, L"iAcpiGGrp", 1, &holder, &length),
-              answer);
+    EXPECT_EQ(AcpiAutomation::InvokeSelectorWithBuffer(&dispatch_, L"iAcpiGGrp", 1, &holder, &length), answer);
     EXPECT_EQ(returned_.references, 1u) << "InvokeSelectorWithBuffer, " << std::hex << answer;
   }
 }

@@ -29,17 +29,13 @@ std::string Ramp(int first, int count) {
   return text;
 }
 
-std::string Join(const std::string& a, const std::string& b) {
-  return a.empty() ? b : b.empty() ? a : a + " " + b;
-}
+std::string Join(const std::string& a, const std::string& b) { return a.empty() ? b : b.empty() ? a : a + " " + b; }
 
 // -- Without a registered server --------------------------------------------
 
 class ExportsWithoutServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(acpi_test::ServerProgIdRegistered()) << "a server is still registered";
-  }
+  void SetUp() override { ASSERT_FALSE(acpi_test::ServerProgIdRegistered()) << "a server is still registered"; }
 };
 
 TEST_F(ExportsWithoutServerTest, EveryExportAnswersZeroAndLeavesCallerMemoryAlone) {
@@ -89,17 +85,16 @@ TEST_F(ExportsWithoutServerTest, FirstCallRelocatesAndBindsTheLoadedImage) {
 #endif
 
   unsigned relocations = 0, applied = 0, imports = 0, bound = 0;
-  ASSERT_EQ(std::sscanf(run["image before"].c_str(), "relocations %u of %u applied, imports %u of %u bound",
-                        &applied, &relocations, &bound, &imports),
+  ASSERT_EQ(std::sscanf(run["image before"].c_str(), "relocations %u of %u applied, imports %u of %u bound", &applied,
+                        &relocations, &bound, &imports),
             4)
       << run.output;
   EXPECT_EQ(applied, 0u);
   EXPECT_EQ(bound, 0u);
   EXPECT_GT(relocations, 0u);
   EXPECT_GT(imports, 0u);
-  EXPECT_EQ(run["image after"], "relocations " + std::to_string(relocations) + " of " +
-                                    std::to_string(relocations) + " applied, imports " +
-                                    std::to_string(imports) + " of " + std::to_string(imports) +
+  EXPECT_EQ(run["image after"], "relocations " + std::to_string(relocations) + " of " + std::to_string(relocations) +
+                                    " applied, imports " + std::to_string(imports) + " of " + std::to_string(imports) +
                                     " bound");
 }
 
@@ -120,8 +115,7 @@ TEST_F(ExportsThroughSimTest, ValueExportsPassTheirArgumentsAndReturnTheStoredVa
   } cases[] = {
       {"init", "iAcpiInit", nullptr},
       {"get-item 5", "iAcpiGetItem 0x00000005 &0xcccccccc", "0x00000007 (was 0xcccccccc)"},
-      {"get-item-ex 5 9", "iAcpiGetItemEx 0x00000005 0x00000009 &0xcccccccc",
-       "0x00000007 (was 0xcccccccc)"},
+      {"get-item-ex 5 9", "iAcpiGetItemEx 0x00000005 0x00000009 &0xcccccccc", "0x00000007 (was 0xcccccccc)"},
       {"get-item 6 --value 0x11", "iAcpiGetItem 0x00000006 &0x00000011", "0x00000000 (was 0x00000011)"},
       {"set-item 1 2 0xfffffffe", "iAcpiSetItem 0x00000001 0x00000002 0xfffffffe", nullptr},
   };
@@ -152,8 +146,7 @@ TEST_F(ExportsThroughSimTest, ShortenedReplyRewritesOnlyItsBytes) {
        "iAcpiSetItemBuffer 0x00000003 0x00000004 [a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af] &0x00000010"},
       {"mbif", "Mbif", "iAcpiMbif [a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af] &0x00000010"},
       // The first byte goes out as 0xE1 whatever the caller put there.
-      {"ggrp 7", "iAcpiGGrp",
-       "iAcpiGGrp 0x00000007 [e1 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af] &0x00000010"},
+      {"ggrp 7", "iAcpiGGrp", "iAcpiGGrp 0x00000007 [e1 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af] &0x00000010"},
       // The method's value travels, not the pointer to it.
       {"call-method 0x12345678", "iAcpiCallMethod",
        "iAcpiCallMethod 0x12345678 [a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af] &0x00000010"},
@@ -236,12 +229,11 @@ TEST_F(ExportsThroughSimTest, RepliesThatDoNotFitAreCutAndReportedAsFailure) {
     const char* length;
     std::string buffer;
   } cases[] = {
-      {"length above the request", "Reply=" + Ramp(0x40, 20) + "\r\nArray=replace\r\n",
-       "16 (sent 16)", Ramp(0x40, 16)},
-      {"length above the request, reply in place", "Reply=" + Ramp(0x40, 16) + "\r\nLength=20\r\n",
-       "16 (sent 16)", Ramp(0x40, 16)},
-      {"array replaced by a shorter one", "Reply=01 02 03 04\r\nLength=16\r\nArray=replace\r\n",
-       "4 (sent 16)", Join("01 02 03 04", Ramp(0xa4, 12))},
+      {"length above the request", "Reply=" + Ramp(0x40, 20) + "\r\nArray=replace\r\n", "16 (sent 16)", Ramp(0x40, 16)},
+      {"length above the request, reply in place", "Reply=" + Ramp(0x40, 16) + "\r\nLength=20\r\n", "16 (sent 16)",
+       Ramp(0x40, 16)},
+      {"array replaced by a shorter one", "Reply=01 02 03 04\r\nLength=16\r\nArray=replace\r\n", "4 (sent 16)",
+       Join("01 02 03 04", Ramp(0xa4, 12))},
       {"no array left in the holder", "Array=none\r\n", "0 (sent 16)", Ramp(0xa0, 16)},
   };
   for (const auto& c : cases) {

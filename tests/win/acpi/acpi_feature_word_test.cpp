@@ -47,18 +47,13 @@ TEST_F(FeatureWordQueryTest, TakesTheWordFromTheServersReply) {
     std::uint32_t word;  // expected afterwards; the word starts at 0x11
   } cases[] = {
       {"the machine's feature word", "[Mbif]\r\nFeatureWord=0x00000302\r\n", 0x302},
-      {"L = 0 then L = 8", "[Mbif]\r\nReply=" + Reply(3, {{0, 1}, {8, 2}, {4, 0x0000ff00}}) + "\r\n",
-       0x0000ff00},
-      {"count 5", "[Mbif]\r\nReply=" + Reply(5, {{6, 1}, {4, 2}, {4, 0x201}, {4, 4}, {4, 5}}) + "\r\n",
-       0x201},
-      {"count 2 keeps the word", "[Mbif]\r\nReply=" + Reply(2, {{4, 1}, {4, 2}, {4, 0x302}}) + "\r\n",
-       0x11},
-      {"count 1 keeps the word", "[Mbif]\r\nReply=" + Reply(1, {{4, 0x302}, {4, 0x302}, {4, 0x302}}) + "\r\n",
-       0x11},
+      {"L = 0 then L = 8", "[Mbif]\r\nReply=" + Reply(3, {{0, 1}, {8, 2}, {4, 0x0000ff00}}) + "\r\n", 0x0000ff00},
+      {"count 5", "[Mbif]\r\nReply=" + Reply(5, {{6, 1}, {4, 2}, {4, 0x201}, {4, 4}, {4, 5}}) + "\r\n", 0x201},
+      {"count 2 keeps the word", "[Mbif]\r\nReply=" + Reply(2, {{4, 1}, {4, 2}, {4, 0x302}}) + "\r\n", 0x11},
+      {"count 1 keeps the word", "[Mbif]\r\nReply=" + Reply(1, {{4, 0x302}, {4, 0x302}, {4, 0x302}}) + "\r\n", 0x11},
       // The reply holds the value at 36..39, but the server says 39 bytes.
-      {"value beyond the returned length", "[Mbif]\r\nReply=" + Reply(3, {{4, 1}, {4, 2}, {4, 0x302}}) +
-                                               "\r\nLength=39\r\n",
-       0x11},
+      {"value beyond the returned length",
+       "[Mbif]\r\nReply=" + Reply(3, {{4, 1}, {4, 2}, {4, 0x302}}) + "\r\nLength=39\r\n", 0x11},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -16,7 +16,7 @@ std::string ProbeRun::operator[](const std::string& key) const {
 
 ProbeRun RunProbe(const std::string& arguments) {
   const ProgramRun program = RunCollectingOutput("\"" + test::FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
-                                        test::FromUnixPath(ACPI_EXPORTS_HOST_EXE) + "\" " + arguments);
+                                                 test::FromUnixPath(ACPI_EXPORTS_HOST_EXE) + "\" " + arguments);
   EXPECT_TRUE(program.started) << "acpi-probe did not start";
   ProbeRun run;
   run.exitCode = program.exitCode;

@@ -17,8 +17,8 @@ TEST(ImageReadinessTest, ExportLookupAgreesWithGetProcAddressAlsoForForwarders) 
   ASSERT_NE(kernel32, nullptr);
   // The first three are what the step needs; the others are forwarded by
   // Wine's kernel32, to "NTDLL." and to "kernelbase." respectively.
-  for (const char* name : {"LoadLibraryA", "GetProcAddress", "VirtualProtect",
-                           "AcquireSRWLockExclusive", "AppPolicyGetMediaFoundationCodecLoading"}) {
+  for (const char* name : {"LoadLibraryA", "GetProcAddress", "VirtualProtect", "AcquireSRWLockExclusive",
+                           "AppPolicyGetMediaFoundationCodecLoading"}) {
     const FARPROC expected = ::GetProcAddress(kernel32, name);
     ASSERT_NE(expected, nullptr) << name;
     EXPECT_EQ(FindLoadedExport(kernel32, name), reinterpret_cast<void*>(expected)) << name;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "config/setup_settings.h"
 #include "config/setup_ini.h"
+#include "config/setup_settings.h"
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "module-dir") == 0) {

@@ -27,8 +27,7 @@ void ExpectNoHandleLeft(const char* what, const std::function<void()>& operation
 TEST(HandleLeak, ConfigOperationsReleaseWhatTheyOpen) {
   MessageBoxRecorder boxes;
   ScratchRegKey key;
-  ASSERT_EQ(::RegSetValueExA(key.Key(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("1.0"), 4),
-            ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExA(key.Key(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("1.0"), 4), ERROR_SUCCESS);
   ScratchFolder folder;
   WriteFileContent(folder / "setup.ini", "[Common]\r\nServiceName=" + std::string(300, 's') + "\r\n");
 

@@ -40,8 +40,7 @@ TEST_P(GetModuleDirectoryTest, IsTheFolderOfTheRunningExecutable) {
   const std::string exe = folder + "\\" + kProbeName;
   ASSERT_EQ(exe.size(), length);
   ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << ::GetLastError();
-  ASSERT_TRUE(::CopyFileA((ExeFolder() + "probe\\config_probe.exe").c_str(), exe.c_str(), FALSE))
-      << ::GetLastError();
+  ASSERT_TRUE(::CopyFileA((ExeFolder() + "probe\\config_probe.exe").c_str(), exe.c_str(), FALSE)) << ::GetLastError();
 
   EXPECT_EQ(ModuleDirectoryOfProcess(exe, scratch / "out.txt"), folder + "\\");
 }

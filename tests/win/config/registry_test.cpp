@@ -51,17 +51,21 @@ TEST_P(ReadVersionTest, AcceptsTheThreeStringTypesOnly) {
   EXPECT_EQ(version, GetParam().read ? GetParam().expected : "untouched");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, ReadVersionTest,
-    testing::Values(VersionCase{"Sz", REG_SZ, std::string("1.2.0.8\0", 8), true, "1.2.0.8"},
-                    VersionCase{"SzWithoutNul", REG_SZ, "1.2.0.8", true, "1.2.0.8"},
-                    VersionCase{"EmptySz", REG_SZ, std::string("\0", 1), true, ""},
-                    VersionCase{"ExpandSzUnexpanded", REG_EXPAND_SZ, std::string("%ProgramFiles%\\1.2\0", 19), true,
-                                "%ProgramFiles%\\1.2"},
-                    VersionCase{"MultiSzFirstString", REG_MULTI_SZ, std::string("1.0\0" "2.0\0\0", 9), true, "1.0"},
-                    VersionCase{"Dword", REG_DWORD, std::string("\x08\x00\x02\x01", 4), false, ""},
-                    VersionCase{"Binary", REG_BINARY, "1.2.0.8", false, ""}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Types, ReadVersionTest,
+                         testing::Values(VersionCase{"Sz", REG_SZ, std::string("1.2.0.8\0", 8), true, "1.2.0.8"},
+                                         VersionCase{"SzWithoutNul", REG_SZ, "1.2.0.8", true, "1.2.0.8"},
+                                         VersionCase{"EmptySz", REG_SZ, std::string("\0", 1), true, ""},
+                                         VersionCase{"ExpandSzUnexpanded", REG_EXPAND_SZ,
+                                                     std::string("%ProgramFiles%\\1.2\0", 19), true,
+                                                     "%ProgramFiles%\\1.2"},
+                                         VersionCase{"MultiSzFirstString", REG_MULTI_SZ,
+                                                     std::string("1.0\0"
+                                                                 "2.0\0\0",
+                                                                 9),
+                                                     true, "1.0"},
+                                         VersionCase{"Dword", REG_DWORD, std::string("\x08\x00\x02\x01", 4), false, ""},
+                                         VersionCase{"Binary", REG_BINARY, "1.2.0.8", false, ""}),
+                         [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
 
 TEST(ReadVersion, MissingValueLeavesTheTextUntouched) {
   ScratchRegKey key;

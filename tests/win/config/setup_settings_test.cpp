@@ -48,10 +48,10 @@ TEST_P(SetupSettingsTest, ShowsItsOwnBoxOncePerCallForASettingThatCannotBeRead) 
   const std::string missingFile;  // no setup.ini at all
   const std::string cases[] = {
       missingFile,
-      "[Common]\r\nOther=1\r\n",                     // key missing
-      "[Other]\r\n" + Line("value"),                 // in another section
-      "[Common]\r\n" + Line("error737"),             // the sentinel itself
-      "[Common]\r\n" + Line("  error737  "),         // the same after the platform trims it
+      "[Common]\r\nOther=1\r\n",              // key missing
+      "[Other]\r\n" + Line("value"),          // in another section
+      "[Common]\r\n" + Line("error737"),      // the sentinel itself
+      "[Common]\r\n" + Line("  error737  "),  // the same after the platform trims it
   };
   for (const std::string& content : cases) {
     boxes_.Clear();

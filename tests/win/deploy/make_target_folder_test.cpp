@@ -10,8 +10,8 @@
 
 #include <shlobj.h>
 
-#include "config/setup_settings.h"
 #include "config/setting_rules.h"
+#include "config/setup_settings.h"
 #include "support/import_patch.h"
 #include "support/scratch.h"
 
@@ -136,8 +136,8 @@ using FolderPathAndSubDir = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPCSTR, L
 FolderPathAndSubDir realFolderPathAndSubDir = nullptr;
 int folderPathAndSubDirCalls = 0;
 
-HRESULT WINAPI FolderPathAndSubDirAnsweringFalse(HWND owner, int folder, HANDLE token, DWORD flags,
-                                                 LPCSTR subDir, LPSTR path) {
+HRESULT WINAPI FolderPathAndSubDirAnsweringFalse(HWND owner, int folder, HANDLE token, DWORD flags, LPCSTR subDir,
+                                                 LPSTR path) {
   ++folderPathAndSubDirCalls;
   const HRESULT hr = realFolderPathAndSubDir(owner, folder, token, flags, subDir, path);
   return hr == S_OK ? S_FALSE : hr;

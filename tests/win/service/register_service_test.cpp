@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "config/setup_settings.h"
-#include "service/execute_command.h"
 #include "service/command_line.h"
+#include "service/execute_command.h"
 #include "support/log_capture.h"
 #include "support/scratch.h"
 #include "test_programs.h"

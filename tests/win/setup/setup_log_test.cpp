@@ -42,8 +42,8 @@ std::vector<std::string> SplitLines(const std::string& content) {
 // Local time as the log writes it, for ordering.
 std::string Stamp(const SYSTEMTIME& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
-                t.wMinute, t.wSecond, t.wMilliseconds);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond, t.wMilliseconds);
   return text;
 }
 
@@ -58,7 +58,7 @@ std::string DaclText(const std::string& path) {
   }
   char* text = nullptr;
   if (!::ConvertSecurityDescriptorToStringSecurityDescriptorA(&descriptor[0], SDDL_REVISION_1,
-                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
     ADD_FAILURE() << "cannot write out the security of " << path;
     return {};
   }
@@ -115,8 +115,10 @@ class FolderLink {
   ~FolderLink() {
     if (!made_) return;
     // rm -f on the link itself: the folder it points to stays.
-    if (!unixLink_.empty()) Run({"rm", "-f", unixLink_});
-    else ::RemoveDirectoryA(windowsLink_.c_str());
+    if (!unixLink_.empty())
+      Run({"rm", "-f", unixLink_});
+    else
+      ::RemoveDirectoryA(windowsLink_.c_str());
   }
   FolderLink(const FolderLink&) = delete;
   FolderLink& operator=(const FolderLink&) = delete;
@@ -405,9 +407,7 @@ TEST_F(SetupLogTest, CreatesOnlyMissingFoldersProtectedAndLeavesExistingOnesAsTh
     ASSERT_TRUE(::CreateDirectoryA(plain.c_str(), nullptr));
     ASSERT_TRUE(GrantsEveryone(plain)) << "this platform cannot tell a protected folder from a plain one";
   }
-  const struct {
-    bool korvenThere, ventaroThere;
-  } cases[] = {{false, false}, {true, false}, {true, true}};
+  const struct { bool korvenThere, ventaroThere; } cases[] = {{false, false}, {true, false}, {true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("Korven ") + (c.korvenThere ? "there" : "missing") + ", Ventaro " +
                  (c.ventaroThere ? "there" : "missing"));
@@ -535,9 +535,9 @@ class MissingCommonAppData {
     saved_.resize(size);
     ::RegQueryValueExA(key_.Get(), kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&saved_[0]), &size);
     const char missing[] = "C:\\no-such-common-app-data";
-    EXPECT_EQ(::RegSetValueExA(key_.Get(), kValue, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(missing),
-                               sizeof missing),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        ::RegSetValueExA(key_.Get(), kValue, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(missing), sizeof missing),
+        ERROR_SUCCESS);
   }
   ~MissingCommonAppData() {
     ::RegSetValueExA(key_.Get(), kValue, 0, type_, reinterpret_cast<const BYTE*>(saved_.data()),

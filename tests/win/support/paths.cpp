@@ -17,9 +17,8 @@ std::string UnixPath(const std::string& windowsPath) {
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   if (convert == nullptr) return {};
   std::wstring wide(windowsPath.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, windowsPath.data(),
-                                                             static_cast<int>(windowsPath.size()), &wide[0],
-                                                             static_cast<int>(wide.size()))));
+  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+      CP_ACP, 0, windowsPath.data(), static_cast<int>(windowsPath.size()), &wide[0], static_cast<int>(wide.size()))));
   char* unix = convert(wide.c_str());
   if (unix == nullptr) return {};
   std::string path = unix;

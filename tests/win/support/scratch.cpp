@@ -50,8 +50,8 @@ ScratchRegKey::~ScratchRegKey() {
 }
 
 void WriteFileContent(const std::string& path, const std::string& content) {
-  ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+  ScopedHandle file(
+      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file.IsValid()) << "cannot create " << path << ", error " << ::GetLastError();
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));

@@ -94,8 +94,8 @@ TEST_F(AcpiSimJournal, ServersAnsweringAtOnceWriteWholeLines) {
         for (int i = 0; object && i < kCalls; ++i) {
           ByteHolder holder(Bytes(kSize, static_cast<std::uint8_t>(t * 16 + i)));
           ULONG length = kSize;
-          HRESULT hr = CallOn(object.Get(), L"iAcpiCallMethod",
-                              {Ui4(0x33), ByRefVariant(holder.Get()), ByRefUi4(&length)});
+          HRESULT hr =
+              CallOn(object.Get(), L"iAcpiCallMethod", {Ui4(0x33), ByRefVariant(holder.Get()), ByRefUi4(&length)});
           if (hr != S_OK) ++failures;
         }
       }
@@ -124,8 +124,9 @@ TEST_F(AcpiSimJournal, ServersAnsweringAtOnceWriteWholeLines) {
   }
   std::sort(expected.begin(), expected.end());
   std::sort(lines.begin(), lines.end());
-  EXPECT_TRUE(lines == expected) << "the journal holds " << lines.size() << " lines, not the "
-                                 << expected.size() << " whole ones expected:\n" << journal;
+  EXPECT_TRUE(lines == expected) << "the journal holds " << lines.size() << " lines, not the " << expected.size()
+                                 << " whole ones expected:\n"
+                                 << journal;
 }
 
 }  // namespace

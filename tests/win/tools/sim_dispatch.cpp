@@ -108,7 +108,8 @@ std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t offset
     ADD_FAILURE() << "no 32-bit value at " << offset << " in " << bytes.size() << " bytes";
     return 0;
   }
-  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
 std::uint16_t ReadU16(const std::vector<std::uint8_t>& bytes, std::size_t offset) {

@@ -9,9 +9,9 @@
 
 #include <wrl/client.h>
 
-#include "base/win.h"
 #include <oaidl.h>
 #include <oleauto.h>
+#include "base/win.h"
 
 namespace test {
 
@@ -41,8 +41,7 @@ HRESULT CreateSimObject(Microsoft::WRL::ComPtr<IDispatch>* object);
 
 // Calls the method by name with args in declared order; flags as Invoke
 // takes them.
-HRESULT CallOn(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args,
-               WORD flags = DISPATCH_METHOD);
+HRESULT CallOn(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD);
 
 // Creates a server object, calls the method and releases the object.
 HRESULT CallSim(const wchar_t* method, std::vector<VARIANT> args);
