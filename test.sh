@@ -3,11 +3,14 @@
 # native unit tests and fuzz targets, the checks of the built binaries, the
 # Windows and end-to-end tests under Wine on the three simulated machines
 # (the product on 64-bit and on 32-bit Windows, the twin on 64-bit Windows),
-# and that two clean builds of setup.exe are the same bytes. Ends with
-# CTest's summary of all of them; a test's name starts with its machine.
+# that two clean builds of setup.exe are the same bytes, and that the sources
+# keep .clang-format. Ends with CTest's summary of all of them; a test's name
+# starts with its machine.
 set -e
 cd "$(dirname "$0")"
-cmake/install-deps.sh
+cmake/install-deps.sh clang-format
+formatted=0
+cmake/check-format.sh || formatted=$?
 for preset in host win32 win64; do
     cmake --preset "$preset"
     cmake --build --preset "$preset"
@@ -25,3 +28,4 @@ cmake/check-reproducible.sh build/reproducible win32 win64 || reproducible=$?
 printf 'subdirs("host" "win32" "win64")\n' > build/CTestTestfile.cmake
 ctest --test-dir build --output-on-failure -j 2 --repeat until-pass:2
 [ "$reproducible" -eq 0 ] || { echo "setup.exe is not reproducible: see the check before the tests"; exit 1; }
+[ "$formatted" -eq 0 ] || { echo "the sources differ from .clang-format: see the check before the builds"; exit 1; }
