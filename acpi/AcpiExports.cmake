@@ -41,10 +41,13 @@ function(setup_read_acpi_exports)
   set(SETUP_ACPI_EXPORTS "${exports}" PARENT_SCOPE)
 endfunction()
 
-# Writes this build's .def file and the name header from the table.
+# Writes this build's .def file and the name header from the table, and
+# keeps the export table every such executable must carry, as
+# "ordinal:name|...", in SETUP_ACPI_EXPORT_TABLE.
 function(setup_generate_acpi_exports)
   set(def "; Made from acpi/acpi_exports.table at configure time.\nEXPORTS\n")
   set(names "")
+  set(table "")
   set(ordinal 0)
   foreach(entry IN LISTS SETUP_ACPI_EXPORTS)
     string(REPLACE ":" ";" entry ${entry})
@@ -53,16 +56,23 @@ function(setup_generate_acpi_exports)
     math(EXPR ordinal "${ordinal} + 1")
     if(SETUP_ARCH STREQUAL "x86_64")
       # No stdcall on x64: the plain names.
+      set(exported ${name})
       string(APPEND def "  ${name} @${ordinal}\n")
-    elseif(MSVC)
-      # MSVC's link exports a decorated name as written.
-      string(APPEND def "  _${name}@${bytes} @${ordinal}\n")
     else()
-      # GNU ld drops the leading underscore of a name unless it is aliased.
-      string(APPEND def "  _${name}@${bytes} = ${name}@${bytes} @${ordinal}\n")
+      set(exported _${name}@${bytes})
+      if(MSVC)
+        # MSVC's link exports a decorated name as written.
+        string(APPEND def "  ${exported} @${ordinal}\n")
+      else()
+        # GNU ld drops the leading underscore of a name unless it is aliased.
+        string(APPEND def "  ${exported} = ${name}@${bytes} @${ordinal}\n")
+      endif()
     endif()
+    list(APPEND table "${ordinal}:${exported}")
     string(APPEND names "    {\"${name}\", \"_${name}@${bytes}\", ${ordinal}, ${bytes}},\n")
   endforeach()
+  list(JOIN table "|" table)
+  set(SETUP_ACPI_EXPORT_TABLE "${table}" PARENT_SCOPE)
   file(CONFIGURE OUTPUT ${SETUP_ACPI_GENERATED_DIR}/acpi_exports.def CONTENT "${def}")
   file(CONFIGURE OUTPUT ${SETUP_ACPI_GENERATED_DIR}/acpi/acpi_export_names.h CONTENT [=[
 #pragma once
@@ -114,19 +124,5 @@ endfunction()
 # setup_acpi_export_table(<var>): the export table every such executable
 # must carry, as "ordinal:name|...", for check_export_table.cmake.
 function(setup_acpi_export_table var)
-  set(table "")
-  set(ordinal 0)
-  foreach(entry IN LISTS SETUP_ACPI_EXPORTS)
-    string(REPLACE ":" ";" entry ${entry})
-    list(GET entry 0 name)
-    list(GET entry 1 bytes)
-    math(EXPR ordinal "${ordinal} + 1")
-    if(SETUP_ARCH STREQUAL "x86_64")
-      list(APPEND table "${ordinal}:${name}")
-    else()
-      list(APPEND table "${ordinal}:_${name}@${bytes}")
-    endif()
-  endforeach()
-  list(JOIN table "|" table)
-  set(${var} "${table}" PARENT_SCOPE)
+  set(${var} "${SETUP_ACPI_EXPORT_TABLE}" PARENT_SCOPE)
 endfunction()
