@@ -73,11 +73,9 @@ int ExchangeBuffer(const BufferMethod& method, BYTE* buffer, ULONG* length) {
   // The holder owns whatever array it holds after the call, the request or
   // the server's replacement.
   ScopedVariant holder;
-  VARIANT requestHolder;
-  ::VariantInit(&requestHolder);
-  requestHolder.vt = VT_ARRAY | VT_I1;
-  requestHolder.parray = request;
-  holder.Reset(requestHolder);
+  VARIANT* sent = holder.Receive();
+  sent->vt = VT_ARRAY | VT_I1;
+  sent->parray = request;
 
   const HRESULT called = InvokeBufferMethod(method, server.Get(), holder.Get(), length);
   const bool complete = CopyReplyBack(holder.Value(), entryLength, buffer, length);

@@ -9,17 +9,14 @@
 class ScopedSafeArray {
  public:
   explicit ScopedSafeArray(SAFEARRAY* array = nullptr) : array_(array) {}
-  ~ScopedSafeArray() { Reset(); }
+  ~ScopedSafeArray() {
+    if (array_ != nullptr) ::SafeArrayDestroy(array_);
+  }
   ScopedSafeArray(const ScopedSafeArray&) = delete;
   ScopedSafeArray& operator=(const ScopedSafeArray&) = delete;
 
   SAFEARRAY* Get() const { return array_; }
   explicit operator bool() const { return array_ != nullptr; }
-
-  void Reset(SAFEARRAY* array = nullptr) {
-    if (array_ != nullptr) ::SafeArrayDestroy(array_);
-    array_ = array;
-  }
 
   // Hands the array to the caller (a VARIANT, say), who then destroys it.
   SAFEARRAY* Release() {
