@@ -61,6 +61,8 @@ std::string GetCurrentVersion() {
 }
 
 void WriteInstallRecord(HKEY key, const std::string& version, const std::string& path) {
-  WriteText(key, kVersionValue, version);
+  // The version last: it is what later runs trust, so a run that ends
+  // between the two leaves no version, and the next run installs again.
   WriteText(key, "Path", path);
+  WriteText(key, kVersionValue, version);
 }

@@ -63,7 +63,7 @@ bool ReadVersion(HKEY key, std::string& version);
 // read.
 std::string GetCurrentVersion();
 
-// Records an installation in an open key: "Version", then "Path", each as
+// Records an installation in an open key: "Path", then "Version", each as
 // REG_SZ with its terminating NUL. A failed value does not keep the next one
 // from being written, and neither failure is reported.
 void WriteInstallRecord(HKEY key, const std::string& version, const std::string& path);

@@ -6,8 +6,11 @@
 
 // Copies every file at the top level of sourceFolder (sub-folders left out)
 // into targetFolder, which ends with a backslash, replacing files of the
-// same name. False when a file could not be copied, except one that another
-// program holds open, or when targetFolder is empty. Every file is attempted.
+// same name. False when a file could not be copied, or when targetFolder is
+// empty; a destination file that another program holds open is kept as it
+// is and does not count. A source file another program holds is waited for
+// a few seconds (for all files together), then counts as failed. Every file
+// is attempted.
 bool CopyData(const std::string& sourceFolder, const std::string& targetFolder);
 
 // The same with the platform's file copy replaced, so that tests can make

@@ -7,11 +7,11 @@ constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorLockViolation = 33;
 }  // namespace
 
-CopyFailure ClassifyCopyFailure(std::uint32_t error) {
+CopyFailure ClassifyCopyFailure(std::uint32_t error, bool sourceReadable) {
   switch (error) {
     case kErrorAccessDenied: return CopyFailure::kResetAndRetry;
     case kErrorSharingViolation:
-    case kErrorLockViolation: return CopyFailure::kPassOver;
+    case kErrorLockViolation: return sourceReadable ? CopyFailure::kPassOver : CopyFailure::kWaitForSource;
     default: return CopyFailure::kFail;
   }
 }

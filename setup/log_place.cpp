@@ -6,7 +6,7 @@ using State = FoundEntry::State;
 
 bool SafeFolder(const FoundEntry& entry) {
   if (entry.state == State::kMissing) return true;
-  return entry.state == State::kPresent && entry.folder && !entry.reparsePoint;
+  return entry.state == State::kPresent && entry.folder && !entry.reparsePoint && OnlyTrustedCanChange(entry.security);
 }
 
 bool SafeFile(const FoundEntry& entry) {
@@ -15,6 +15,14 @@ bool SafeFile(const FoundEntry& entry) {
 }
 
 }  // namespace
+
+bool OnlyTrustedCanChange(const FolderSecurity& security) {
+  if (!security.read || security.owner != Trustee::kTrusted || !security.hasDacl) return false;
+  for (const AccessEntry& entry : security.entries) {
+    if (entry.allows && entry.trustee != Trustee::kTrusted && (entry.mask & kChangeRights) != 0) return false;
+  }
+  return true;
+}
 
 LogPlace DecideLogPlace(const FoundEntry& korven, const FoundEntry& ventaro, const FoundEntry& file) {
   LogPlace place;

@@ -9,9 +9,13 @@ class SetupLog {
  public:
   // Places the file and makes its logger the default one. Missing folders
   // are created so that only SYSTEM and Administrators may change them.
-  // When the folder cannot be found, the file cannot be opened, or a folder
-  // on the way or the file is a link (a reparse point, a second hard link)
-  // there is no log, and the run goes on unchanged.
+  // There is no log, and the run goes on unchanged, when the folder cannot
+  // be found, the file cannot be opened, a folder on the way or the file is
+  // a link (a reparse point, a second hard link), or a folder on the way
+  // that this run did not make may be changed by someone untrusted (its
+  // owner is not SYSTEM, Administrators, TrustedInstaller or this run's
+  // account, or its DACL lets anyone else add, write, delete, rename or
+  // re-permission entries).
   static void Open();
   // Writes out what is logged, stops the flush thread and closes the file.
   static void Close();

@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/unique_handle.h"
@@ -95,6 +96,29 @@ struct Arrangement {
   std::vector<std::shared_ptr<void>> held;
   std::vector<std::string> ownedFolders;
 };
+
+// Holds a file open without sharing, as another program would; let go
+// after `forMs` when given, else when the case is done.
+std::shared_ptr<void> HoldWithoutSharing(const std::string& path, DWORD forMs = INFINITE) {
+  struct Holder {
+    ScopedHandle file;
+    std::thread letGo;
+    ~Holder() {
+      if (letGo.joinable()) letGo.join();
+    }
+  };
+  auto holder = std::make_shared<Holder>();
+  holder->file.Reset(
+      ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_TRUE(holder->file.IsValid()) << path;
+  if (forMs != INFINITE) {
+    holder->letGo = std::thread([file = holder->file.Release(), forMs] {
+      ::Sleep(forMs);
+      ::CloseHandle(file);
+    });
+  }
+  return holder;
+}
 
 struct SetupFault {
   const char* name = "";
@@ -317,6 +341,37 @@ const std::vector<SetupFault>& SetupFaults() {
              EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "readme.txt"), "old");
              EXPECT_EQ(test::ReadFileContent(DefaultTarget(s) + "fan.dll"), "library");
            }},
+      {.name = "PayloadFileHeldAtItsSource",
+       .fault = "a payload file held open without sharing beside `setup.exe`, longer than the installer waits",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "waited for a few seconds, then the copy fails and the run ends before the registration",
+       .arrange =
+           [](Installation& s, Arrangement& a) {
+             s.UseMachine();
+             a.held.push_back(HoldWithoutSharing(s.Payload() + "readme.txt"));
+           },
+       .lines = [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
+      {.name = "ServiceExecutableHeldAtItsSource",
+       .fault = "the service executable held open without sharing beside `setup.exe`, longer than the installer waits",
+       .outcome = Outcome::kCopyFailed,
+       .answer = "waited for a few seconds, then the copy fails and nothing is registered",
+       .arrange =
+           [](Installation& s, Arrangement& a) {
+             s.UseMachine();
+             a.held.push_back(HoldWithoutSharing(s.Payload() + "fansvc.exe"));
+           },
+       .lines = [](const Installation& s) { return CopyFailedLines(DefaultTarget(s)); }},
+      {.name = "SourceHeldBriefly",
+       .fault = "the service executable held open without sharing beside `setup.exe` for a second, as a virus "
+                "scanner reads a fresh download",
+       .outcome = Outcome::kInstalled,
+       .answer = "waited for, then copied",
+       .arrange =
+           [](Installation& s, Arrangement& a) {
+             s.UseMachine();
+             a.held.push_back(HoldWithoutSharing(s.Payload() + "fansvc.exe", 1000));
+           },
+       .lines = InstalledLines},
       {.name = "DestinationNameTakenByAFolder",
        .fault = "a folder at the target under a payload file's name",
        .outcome = Outcome::kCopyFailed,

@@ -33,9 +33,9 @@ TEST(Installation, FirstRunInstallsAndSecondFindsNothingToDo) {
   EXPECT_EQ(first.lines, FreshInstallLines(setup));
   EXPECT_TRUE(first.messageBoxes.empty());
   ExpectInstalled(setup, "1.2.0.8");
-  // Version, then Path: a run killed between the two leaves a version
-  // without a path, the state the next run is known to trust.
-  EXPECT_EQ(first.valuesWritten, (Lines{"Version", "Path"}));
+  // Path, then Version: the version is what later runs trust, so a run
+  // killed between the two leaves none, and the next run installs again.
+  EXPECT_EQ(first.valuesWritten, (Lines{"Path", "Version"}));
 
   RunResult second = setup.Run();
   EXPECT_EQ(second.exitCode, 0u);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -178,6 +179,39 @@ TEST_F(CopyDataTest, DestinationHeldOpenByAnotherProgramKeepsItsContent) {
   held.Reset();
   EXPECT_EQ(test::ReadFileContent(target_ / "setup.exe"), "running installer");
   ExpectAllCopied({"setup.exe"});
+}
+
+TEST_F(CopyDataTest, SourceHeldByAnotherProgramFailsTheCopyAfterAWait) {
+  ScopedHandle held(::CreateFileA((source_ / "b.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.IsValid());
+
+  EXPECT_FALSE(CopyData(source_.Path(), target_.Path()));
+  EXPECT_FALSE(test::FileExists(target_ / "b.exe"));
+  ExpectAllCopied({"b.exe"});
+}
+
+TEST_F(CopyDataTest, SourceLetGoWithinTheWaitIsCopied) {
+  ScopedHandle held(::CreateFileA((source_ / "b.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.IsValid());
+  // As a virus scanner that reads a fresh download, then lets it go.
+  std::thread scanner([&held] {
+    ::Sleep(400);
+    held.Reset();
+  });
+
+  EXPECT_TRUE(CopyData(source_.Path(), target_.Path()));
+  scanner.join();
+  ExpectAllCopied();
+}
+
+TEST_F(CopyDataTest, SourceHeldWithSharingForReadIsCopied) {
+  ScopedHandle held(::CreateFileA((source_ / "b.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.IsValid());
+  EXPECT_TRUE(CopyData(source_.Path(), target_.Path()));
+  ExpectAllCopied();
 }
 
 TEST_F(CopyDataTest, DestinationNameTakenByAFolderFailsTheCopy) {
