@@ -39,6 +39,9 @@ boot() {
 
 case "$1" in
 --boot)
+    # A server kept by a run that was killed before its stop would make the
+    # wait below last forever; nothing of this prefix runs before its boot.
+    wineserver -k 2>/dev/null || true
     boot
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1

@@ -2,7 +2,7 @@
 
 #include "base/win.h"
 #include "config/message_box.h"
-#include "config/path_text.h"
+#include "base/path_text.h"
 #include "config/platform_text.h"
 #include "config/setup_ini.h"
 

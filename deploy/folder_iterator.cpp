@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "config/path_text.h"
+#include "base/path_text.h"
 
 void FolderIterator::Open(const std::string& folder) {
   Close();

@@ -32,14 +32,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr char kLogFolder[] = "C:\\ProgramData\\Korven\\Ventaro\\";
-constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 constexpr char kVersion[] = "1.2.0.8";
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // -- Machine profiles ---------------------------------------------------------
 
@@ -137,19 +130,10 @@ std::string DefaultTarget(const Installation& setup) { return setup.TargetFolder
 
 Lines RefusedLines(const Installation&) { return {"main: feature = 0x00000000"}; }
 
-Lines FreshLines(const std::string& target, const std::string& targetVer = kVersion) {
-  return {"main: feature = 0x00000302",
-          "main: targetVer = " + targetVer,
-          "main: currentVer = ",
-          "main: MakeTargetFolder path = " + target,
-          "ExecuteCommand: CreateProcessA...",
-          "main: RegisterService: bSuccess = true"};
-}
-
-Lines InstalledLines(const Installation& setup) { return FreshLines(DefaultTarget(setup)); }
+Lines InstalledLines(const Installation& setup) { return FreshInstallLines(DefaultTarget(setup)); }
 
 Lines CopyFailedLines(const std::string& target, const std::string& targetVer = kVersion) {
-  Lines lines = FreshLines(target, targetVer);
+  Lines lines = FreshInstallLines(target, targetVer);
   lines.resize(4);
   lines.push_back("main: CopyData fail path = " + target);
   return lines;
@@ -449,7 +433,7 @@ const std::vector<SetupFault>& SetupFaults() {
              a.held.push_back(CleanFolder(ProgramFiles() + kVersion));
              a.ownedFolders.push_back(ProgramFiles() + kVersion + "\\");
            },
-       .lines = [](const Installation&) { return FreshLines(ProgramFiles() + kVersion + "\\"); },
+       .lines = [](const Installation&) { return FreshInstallLines(ProgramFiles() + kVersion + "\\"); },
        .target = [](const Installation&) { return ProgramFiles() + kVersion + "\\"; }},
       {.name = "RegistryKeyMissing",
        .fault = "`RegistryKey` missing",
@@ -493,7 +477,7 @@ const std::vector<SetupFault>& SetupFaults() {
              s.UseMachine();
              s.settings["version"] = std::nullopt;
            },
-       .lines = [](const Installation& s) { return FreshLines(s.InstallRoot(), ""); },
+       .lines = [](const Installation& s) { return FreshInstallLines(s.InstallRoot(), ""); },
        .target = [](const Installation& s) { return s.InstallRoot(); }},
       {.name = "ValueOf100000Characters",
        .fault = "a `version` of 100,000 characters",
@@ -706,6 +690,15 @@ const std::vector<ExportFault>& ExportFaults() {
        .buffer = "the 16 bytes that fit, length 16; nothing past them",
        .expectedLines = {"answer: 0", "length: 16 (sent 16)", "reply: e1 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff",
                          "guard: intact (16 bytes)"}},
+      {.name = "LongerArrayBeyondTheRequest",
+       .fault = "a buffer reply of 32 bytes in a new array, against a request of 4",
+       .profile =
+           std::string("[iAcpiCallMethod]\r\nReply=a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af b0 b1 b2 b3 b4 "
+                       "b5 b6 b7 b8 b9 ba bb bc bd be bf\r\nArray=replace\r\n"),
+       .arguments = "call-method 7 00112233",
+       .answer = 0,
+       .buffer = "the 4 bytes that fit, length 4; nothing past them",
+       .expectedLines = {"answer: 0", "length: 4 (sent 4)", "reply: a0 a1 a2 a3", "guard: intact (16 bytes)"}},
       {.name = "ArrayReplacedByAShorterOne",
        .fault = "a buffer reply in a new, shorter array",
        .profile = std::string("[iAcpiGGrp]\r\nReply=e1 02 03 04\r\nArray=replace\r\n"),
@@ -765,15 +758,7 @@ std::string GeneratedTables() {
 }
 
 TEST(FaultTable, ReadmeShowsWhatTheSuiteChecks) {
-  const std::string readme = test::ReadFileContent(FromUnixPath(SETUP_README));
-  const std::string begin = "<!-- fault table: generated from tests/e2e/fault_injection_test.cpp -->\n";
-  const std::string end = "<!-- end of fault table -->";
-  const std::size_t from = readme.find(begin);
-  const std::size_t to = readme.find(end);
-  ASSERT_NE(from, std::string::npos) << "README.md has no fault table";
-  ASSERT_NE(to, std::string::npos);
-  const std::string shown = readme.substr(from + begin.size(), to - from - begin.size());
-  EXPECT_EQ(shown, GeneratedTables()) << "Put this between the markers in README.md:\n" << GeneratedTables();
+  ExpectReadmeSection("fault table", "tests/e2e/fault_injection_test.cpp", GeneratedTables());
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "fault_table.h"
 
+#include <gtest/gtest.h>
+
+#include "installation.h"
+
 namespace e2e {
 namespace {
 
@@ -22,6 +26,21 @@ std::string FaultTableMarkdown(const FaultTable& table) {
     text += Row(cells);
   }
   return text;
+}
+
+void ExpectReadmeSection(const std::string& what, const std::string& source, const std::string& generated) {
+  const std::string readme = test::ReadFileContent(FromUnixPath(SETUP_README));
+  const std::string begin = "<!-- " + what + ": generated from " + source + " -->\n";
+  const std::string end = "<!-- end of " + what + " -->";
+  const std::size_t from = readme.find(begin);
+  const std::size_t to = readme.find(end);
+  ASSERT_NE(from, std::string::npos) << "README.md has no " << what << ". Put this there, between " << begin << " and "
+                                     << end << ":\n"
+                                     << generated;
+  ASSERT_NE(to, std::string::npos);
+  EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), generated)
+      << "Put this between the markers in README.md:\n"
+      << generated;
 }
 
 }  // namespace e2e

@@ -1,9 +1,8 @@
 #pragma once
 
-// The faults the fault suite runs, as the README's "What happens when…"
-// table shows them. The rows come from the cases' own expectations, and a
-// test compares them with the README, so the table cannot drift from what
-// the suite checks.
+// The README's tables of what the suites check (faults, kills, threats).
+// The rows come from the cases' own expectations, and a test compares them
+// with the README, so a table cannot drift from what its suite checks.
 
 #include <string>
 #include <vector>
@@ -22,5 +21,10 @@ struct FaultTable {
 
 // The table in Markdown, one line per row, each ending with '\n'.
 std::string FaultTableMarkdown(const FaultTable& table);
+
+// Fails the test unless the README holds `generated` between the markers
+// "<!-- <what>: generated from <source> -->" and "<!-- end of <what> -->",
+// and says what to put there.
+void ExpectReadmeSection(const std::string& what, const std::string& source, const std::string& generated);
 
 }  // namespace e2e

@@ -1,19 +1,16 @@
 #include "footprint.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 
 #include "base/unique_handle.h"
 #include "base/win.h"
+#include "support/text.h"
 
 namespace e2e {
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using test::Lower;
 
 bool Skipped(const std::string& path, const std::vector<std::string>& skipped) {
   const std::string lower = Lower(path);

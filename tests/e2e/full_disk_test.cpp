@@ -14,8 +14,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr char kLogFolder[] = "C:\\ProgramData\\Korven\\Ventaro";
-
 // A tmpfs of the given size on a folder (made when missing), unmounted on
 // destruction at the latest; while mounted, the folder's own content is
 // out of sight.

@@ -17,7 +17,6 @@ namespace e2e {
 namespace {
 
 constexpr char kCaption[] = "Ventaro Setup";
-constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 constexpr char kRelaySettings[] = "Software\\Wine\\Debug";
 
 void CopyOrFail(const std::string& from, const std::string& to) {
@@ -43,11 +42,6 @@ DWORD WaitForExit(const test::Process& process) {
 
 DWORD RunAndWait(const std::string& commandLine, const std::map<std::string, std::string>& environment = {}) {
   return WaitForExit(Start(commandLine, environment));
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 std::uint64_t FileSize(const std::string& path) {
@@ -317,13 +311,18 @@ bool LogFileIsFree() {
   return file.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-std::vector<std::string> FreshInstallLines(const Installation& setup, const std::string& feature) {
+std::vector<std::string> FreshInstallLines(const std::string& target, const std::string& version,
+                                           const std::string& feature) {
   return {"main: feature = " + feature,
-          "main: targetVer = 1.2.0.8",
+          "main: targetVer = " + version,
           "main: currentVer = ",
-          "main: MakeTargetFolder path = " + setup.TargetFolder("1.2.0.8"),
+          "main: MakeTargetFolder path = " + target,
           "ExecuteCommand: CreateProcessA...",
           "main: RegisterService: bSuccess = true"};
+}
+
+std::vector<std::string> FreshInstallLines(const Installation& setup, const std::string& feature) {
+  return FreshInstallLines(setup.TargetFolder("1.2.0.8"), "1.2.0.8", feature);
 }
 
 void ExpectText(const std::optional<RegValue>& value, const std::string& text) {
@@ -339,20 +338,6 @@ void ExpectInstalled(const Installation& setup, const std::string& version) {
   ExpectText(setup.ReadValue("Version"), version);
   ExpectText(setup.ReadValue("Path"), target);
   EXPECT_EQ(setup.ServiceBinaryPath(), "\"" + target + "fansvc.exe\"");
-}
-
-std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  ScopedFindHandle find(::FindFirstFileA((folder + "*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::string name = data.cFileName;
-    if (name == "." || name == "..") continue;
-    names.push_back(name + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
-  } while (::FindNextFileA(find.Get(), &data));
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 }  // namespace e2e

@@ -17,6 +17,7 @@
 #include "base/win.h"
 #include "support/paths.h"
 #include "support/scratch.h"
+#include "support/text.h"
 
 namespace e2e {
 
@@ -35,6 +36,13 @@ struct RunResult {
 };
 
 using test::FromUnixPath;
+using test::ListFolder;
+using test::Lower;
+
+// Where every run logs, and the folder above it.
+constexpr char kKorvenFolder[] = "C:\\ProgramData\\Korven\\";
+constexpr char kLogFolder[] = "C:\\ProgramData\\Korven\\Ventaro\\";
+constexpr char kLogFile[] = "C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
 
 // The program-files folder, ending with a backslash.
 std::string ProgramFiles();
@@ -116,7 +124,11 @@ class Installation {
   std::optional<test::ScratchFolder> sim_;
 };
 
-// What a first installation of 1.2.0.8 logs, in order.
+// What a first installation logs, in order: of `version` into `target`,
+// on a machine of the given feature word.
+std::vector<std::string> FreshInstallLines(const std::string& target, const std::string& version = "1.2.0.8",
+                                           const std::string& feature = "0x00000302");
+// The same for 1.2.0.8 into the installation's own target folder.
 std::vector<std::string> FreshInstallLines(const Installation& setup, const std::string& feature = "0x00000302");
 
 // REG_SZ holding the text and its terminating NUL, nothing more.
@@ -134,8 +146,5 @@ std::vector<std::string> ProcessesLeftRunningFrom(const std::string& folder);
 
 // Nobody holds the log file open.
 bool LogFileIsFree();
-
-// Every file at the top level of a folder, sorted; sub-folders end in '\'.
-std::vector<std::string> ListFolder(const std::string& folder);
 
 }  // namespace e2e

@@ -2,7 +2,6 @@
 // sample service, checked as a person would check them.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -57,8 +56,7 @@ TEST(Installation, FeatureGateLooksAtBitsEightToFifteenOnly) {
     Installation setup;
     setup.UseMachine(Profile(c.word));
     RunResult run = setup.Run();
-    std::string logged = "main: feature = 0x" + std::string(c.word + 2);
-    for (char& ch : logged) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::string logged = "main: feature = 0x" + Lower(c.word + 2);
     if (c.admitted) {
       EXPECT_EQ(run.exitCode, 0u);
       EXPECT_EQ(run.lines, FreshInstallLines(setup, logged.substr(logged.find("0x"))));

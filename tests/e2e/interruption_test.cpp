@@ -313,17 +313,7 @@ TEST(InterruptionTable, ReadmeShowsTheCases) {
   FaultTable table;
   table.header = {"Killed", "What the killed run left", "What the next run did"};
   for (const Interruption& c : Interruptions()) table.rows.push_back({c.point, {c.left, c.next}});
-  const std::string generated = FaultTableMarkdown(table);
-  const std::string readme = test::ReadFileContent(FromUnixPath(SETUP_README));
-  const std::string begin = "<!-- interruption table: generated from tests/e2e/interruption_test.cpp -->\n";
-  const std::string end = "<!-- end of interruption table -->";
-  const std::size_t from = readme.find(begin);
-  const std::size_t to = readme.find(end);
-  ASSERT_NE(from, std::string::npos) << "README.md has no interruption table. Put this there:\n" << generated;
-  ASSERT_NE(to, std::string::npos);
-  EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), generated)
-      << "Put this between the markers in README.md:\n"
-      << generated;
+  ExpectReadmeSection("interruption table", "tests/e2e/interruption_test.cpp", FaultTableMarkdown(table));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fault_table.h"
 #include "installation.h"
 #include "support/scratch.h"
 #include "unix_shell.h"
@@ -21,8 +22,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr char kKorven[] = "C:\\ProgramData\\Korven";
-constexpr char kVentaro[] = "C:\\ProgramData\\Korven\\Ventaro";
 constexpr std::size_t kMaxLogSize = 5242880;
 
 // Runs a shell script, failing the test when it does not succeed.
@@ -40,7 +39,7 @@ class NoLogFolders {
 
  private:
   // rm follows no link: what the links point to stays.
-  static void Remove() { Shell("rm -rf " + ShellQuoted(UnixPath(kKorven))); }
+  static void Remove() { Shell("rm -rf " + ShellQuoted(UnixPath(kKorvenFolder))); }
 };
 
 enum class Loose { kKorven, kVentaro, kBoth };
@@ -83,7 +82,7 @@ void MakeLoose(const std::string& folder, Made made) {
 // Every entry of the log folders with its size, time and link target, as
 // the host sees them.
 std::string LogFoldersAsTheHostSeesThem() {
-  const UnixRun run = RunUnixShell("ls -lnR --time-style=+%s.%N " + ShellQuoted(UnixPath(kKorven)));
+  const UnixRun run = RunUnixShell("ls -lnR --time-style=+%s.%N " + ShellQuoted(UnixPath(kKorvenFolder)));
   EXPECT_TRUE(run.finished);
   return run.output;
 }
@@ -108,14 +107,14 @@ TEST_P(LooseLogFolder, NoLogIsWrittenNothingThroughALinkAndTheInstallationComple
   const bool korvenLoose = c.loose != Loose::kVentaro;
   const bool ventaroLoose = c.loose != Loose::kKorven;
   if (korvenLoose) {
-    MakeLoose(kKorven, c.made);
+    MakeLoose(kKorvenFolder, c.made);
   } else {
-    ASSERT_TRUE(::CreateDirectoryA(kKorven, nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(kKorvenFolder, nullptr));
   }
   if (ventaroLoose) {
-    MakeLoose(kVentaro, c.made);
+    MakeLoose(kLogFolder, c.made);
   } else if (c.planted != Planted::kNothing) {
-    ASSERT_TRUE(::CreateDirectoryA(kVentaro, nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(kLogFolder, nullptr));
   }
   if (HasFatalFailure()) return;
 
@@ -126,12 +125,12 @@ TEST_P(LooseLogFolder, NoLogIsWrittenNothingThroughALinkAndTheInstallationComple
   for (std::size_t i = 0; i < canaries.size(); ++i) {
     test::WriteFileContent(canaries[i], "canary " + std::to_string(i) + "\r\n");
   }
-  const std::string ventaro = UnixPath(kVentaro);
+  const std::string ventaro = UnixPath(kLogFolder);
   if (c.planted == Planted::kLogLink) {
     Shell("ln -s " + ShellQuoted(UnixPath(canaries[0])) + " " + ShellQuoted(ventaro + "/setup.exe.log"));
   } else if (c.planted == Planted::kRotationLinks) {
     // A log so close to its limit that the run's first line rotates it.
-    test::WriteFileContent(std::string(kVentaro) + "\\setup.exe.log", std::string(kMaxLogSize - 10, 'x'));
+    test::WriteFileContent(kLogFile, std::string(kMaxLogSize - 10, 'x'));
     for (int i = 1; i <= 3; ++i) {
       Shell("ln -s " + ShellQuoted(UnixPath(canaries[i])) + " " +
             ShellQuoted(ventaro + "/setup.exe." + std::to_string(i) + ".log"));
@@ -174,6 +173,88 @@ TEST(LogFolders, TheRunsOwnFoldersKeepTheLogFromRunToRun) {
   EXPECT_EQ(second.exitCode, 0u);
   EXPECT_EQ(second.lines,
             (Lines{"main: feature = 0x00000302", "main: targetVer = 1.2.0.8", "main: currentVer = 1.2.0.8"}));
+}
+
+// What an ordinary user of the machine could try against the elevated
+// installer, what it does about it, and which tests show it. The tests of
+// this program named in `shownBy` must exist.
+struct Threat {
+  const char* threat;
+  const char* answer;
+  std::vector<const char*> e2eTests;  // name prefixes in this program
+  const char* shownBy;
+  const char* onlyWindows;
+};
+
+std::vector<Threat> Threats() {
+  return {
+      {"a link planted in the log folder, to the log file or to an older file of the rotation",
+       "no log where the folder is one others may change; in a trusted folder, a reparse point on the way or a "
+       "log file with a second name also means no log",
+       {"Users/LooseLogFolder."},
+       "`Users/LooseLogFolder.*` (Unix symbolic links; a log the run would rotate), "
+       "`SetupLogTest.LinkedFolderOnTheWayMeansNoLogThere`, `SetupLogTest.LogFileWithASecondNameMeansNoLogUntilThat"
+       "NameIsGone`, `DecideLogPlace.*`",
+       "junctions and object-manager links, which Wine cannot make; Wine shows a symbolic link to a file as a plain "
+       "file"},
+      {"a log folder others can change, made beforehand under ProgramData",
+       "trusted only when its owner is SYSTEM, Administrators, TrustedInstaller or the run's own account and its "
+       "DACL lets no one else add, write, delete, rename or re-permission entries (CREATOR OWNER counts as anyone); "
+       "otherwise no log, and the folder is left as it is",
+       {"Users/LooseLogFolder.", "LogFolders.TheRunsOwnFoldersKeepTheLogFromRunToRun"},
+       "`Users/LooseLogFolder.*` (a Unix mode, a DACL granting Everyone full control), "
+       "`LogFolders.TheRunsOwnFoldersKeepTheLogFromRunToRun`, `OnlyTrustedCanChange.*`, `fuzz.log_place`",
+       "other owners and an enforced DACL: Wine runs every process as one user and enforces no DACL"},
+      {"the single-run lock taken first and held",
+       "the lock is a mutex in a private namespace whose boundary holds the Administrators group, which an ordinary "
+       "user can neither create nor open; where the platform has no private namespaces, the global name "
+       "`Global\\Korven.Ventaro.Setup`",
+       {"Installation.TwoRunsStartedAtTheSameMomentInstallOnceTwentyTimesOver"},
+       "`SingleRunLock.*` (the namespace functions stood in for through the import table, a namespace gone between "
+       "create and open; the global name for real), `Installation.TwoRunsStartedAtTheSameMomentInstallOnceTwenty"
+       "TimesOver`",
+       "the private namespace itself: Wine has none"},
+      {"a DLL planted beside `setup.exe`",
+       "DLLs are loaded from the system folder only",
+       {"Installation.DllsBesideSetupAreNeverLoaded"},
+       "`Installation.DllsBesideSetupAreNeverLoaded`",
+       "nothing more"},
+      {"settings that would leave their folders (`InstallPath`, `version`, `Execution`)",
+       "nothing is made outside Program Files and nothing is started outside the target folder",
+       {"UnsafeSettings."},
+       "`UnsafeSettings.*`, `SettingRules.*`",
+       "nothing more"},
+      {"a payload file held open at its source, the service executable included",
+       "waited for a few seconds, then the copy fails: exit -1, nothing registered or recorded",
+       {"Faults/SetupFaultTest.EndsAsDesignedAndWritesOnlyWhatItOwns/PayloadFileHeldAtItsSource",
+        "Faults/SetupFaultTest.EndsAsDesignedAndWritesOnlyWhatItOwns/ServiceExecutableHeldAtItsSource",
+        "Faults/SetupFaultTest.EndsAsDesignedAndWritesOnlyWhatItOwns/SourceHeldBriefly"},
+       "`Faults/*/PayloadFileHeldAtItsSource`, `Faults/*/ServiceExecutableHeldAtItsSource`, "
+       "`Faults/*/SourceHeldBriefly`, `CopyDataTest.Source*`",
+       "nothing more"},
+  };
+}
+
+bool TestExists(const std::string& prefix) {
+  const testing::UnitTest& all = *testing::UnitTest::GetInstance();
+  for (int i = 0; i < all.total_test_suite_count(); ++i) {
+    const testing::TestSuite& suite = *all.GetTestSuite(i);
+    for (int j = 0; j < suite.total_test_count(); ++j) {
+      const std::string name = std::string(suite.name()) + "." + suite.GetTestInfo(j)->name();
+      if (name.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+  }
+  return false;
+}
+
+TEST(ThreatTable, ReadmeShowsTheThreatsAndTheirTestsExist) {
+  FaultTable table;
+  table.header = {"Threat", "What the installer does", "Shown here by", "Only Windows shows"};
+  for (const Threat& t : Threats()) {
+    for (const char* test : t.e2eTests) EXPECT_TRUE(TestExists(test)) << test;
+    table.rows.push_back({t.threat, {t.answer, t.shownBy, t.onlyWindows}});
+  }
+  ExpectReadmeSection("threat table", "tests/e2e/local_user_test.cpp", FaultTableMarkdown(table));
 }
 
 }  // namespace

@@ -19,8 +19,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr wchar_t kLogFile[] = L"C:\\ProgramData\\Korven\\Ventaro\\setup.exe.log";
-
 std::wstring Wide(const std::string& utf8) {
   const int n =
       ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -95,7 +93,7 @@ DWORD RunAndWait(const std::wstring& program) {
 
 // The messages of the log lines after the first `from` bytes.
 Lines LogMessagesFrom(std::size_t from) {
-  const std::string log = ReadBytes(kLogFile);
+  const std::string log = ReadBytes(Wide(kLogFile));
   Lines messages;
   const std::string prefix = "] [setup.exe] [debug] ";
   for (const std::string& line : test::SplitLines(log.substr(from < log.size() ? from : log.size()))) {
@@ -142,7 +140,7 @@ TEST(UnicodeFolders, InstallsFromAFolderNamedInOtherScriptsIntoAPathWithAnUmlaut
                  "\r\nRegistryKey=" + setup.RegistryKey() + "\r\nExecution=fansvc.exe\r\nversion=1.2.0.8\r\n");
   if (HasFatalFailure()) return;
 
-  const std::size_t logStart = ReadBytes(kLogFile).size();
+  const std::size_t logStart = ReadBytes(Wide(kLogFile)).size();
   EXPECT_EQ(RunAndWait(payload.Path() + L"setup.exe"), 0u);
 
   const std::wstring target = Wide(ProgramFiles()) + Wide(installPath) + L"\\1.2.0.8\\";

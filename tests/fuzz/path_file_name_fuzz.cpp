@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/path_text.h"
+#include "base/path_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/path_text.h"
+#include "base/path_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -71,6 +71,11 @@ TEST(SettingRules, FileNamesStayOneHarmlessName) {
       {"COM9.exe", false},
       {"lpt1", false},
       {"Lpt9.txt", false},
+      // A device name is the part before the first dot, not the last.
+      {"con.tar.gz", false},
+      {"NUL.a.b.c", false},
+      {"com1 .tar.gz", false},
+      {"cons.tar.gz", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsSafeFileName(c.value), c.safe) << Printable(c.value);
 }

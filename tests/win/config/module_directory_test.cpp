@@ -1,4 +1,4 @@
-#include "config/path_text.h"
+#include "base/path_text.h"
 #include "config/setup_settings.h"
 
 #include <gtest/gtest.h>

@@ -127,6 +127,13 @@ TEST(RegWriter, CreatesAMissingKeyAndTheRecordLandsInIt) {
     ASSERT_TRUE(writer.Create(path));
     ASSERT_TRUE(writer.IsOpen());
     WriteInstallRecord(writer.Key(), "1.2.0.8", folder);
+    // The key outlives a restart: the platform refuses a lasting sub-key
+    // below a volatile one, and deployment tools look for the record after
+    // a reboot.
+    ScopedRegKey child;
+    EXPECT_EQ(::RegCreateKeyExA(writer.Key(), "Child", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                child.Receive(), nullptr),
+              ERROR_SUCCESS);
   }
   RegReader reader;
   ASSERT_TRUE(reader.Open(path));

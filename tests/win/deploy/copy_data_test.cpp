@@ -14,19 +14,7 @@
 
 namespace {
 
-// Names in a folder, "." and ".." left out, sorted.
-std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  ScopedFindHandle find(::FindFirstFileA((folder + "*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::string name = data.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find.Get(), &data));
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test::ListFolder;
 
 // Stands in for CopyFileA: fails the copies of one file name with the given
 // error codes, one per attempt, and passes every other call on.

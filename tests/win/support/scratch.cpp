@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/unique_handle.h"
@@ -77,6 +78,20 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  ScopedFindHandle find(::FindFirstFileA((folder + "*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    names.push_back(name + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
+  } while (::FindNextFileA(find.Get(), &data));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void RemoveTree(const std::string& path) {

@@ -4,6 +4,7 @@
 // files of given content, each removed again when the test is done.
 
 #include <string>
+#include <vector>
 
 #include "base/unique_handle.h"
 #include "base/win.h"
@@ -54,6 +55,9 @@ void WriteFileContent(const std::string& path, const std::string& content);
 // The file's bytes, or the empty string when it cannot be read.
 std::string ReadFileContent(const std::string& path);
 bool FileExists(const std::string& path);
+// Every entry at the top level of a folder (ending with a backslash),
+// sorted, "." and ".." left out; sub-folders end in '\\'.
+std::vector<std::string> ListFolder(const std::string& folder);
 bool FolderExists(const std::string& path);
 // Removes the folder and everything below it; read-only files included.
 void RemoveTree(const std::string& path);

@@ -1,6 +1,13 @@
 #include "support/text.h"
 
+#include <cctype>
+
 namespace test {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::string HexByte(unsigned byte) {
   static const char kDigits[] = "0123456789abcdef";

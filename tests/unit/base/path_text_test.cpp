@@ -1,4 +1,4 @@
-#include "config/path_text.h"
+#include "base/path_text.h"
 
 #include <gtest/gtest.h>
 

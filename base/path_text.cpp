@@ -1,4 +1,4 @@
-#include "config/path_text.h"
+#include "base/path_text.h"
 
 std::string WithTrailingBackslash(std::string path) {
   if (!path.empty() && path.back() != '\\') path += '\\';
