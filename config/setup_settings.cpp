@@ -1,8 +1,8 @@
 #include "config/setup_settings.h"
 
+#include "base/path_text.h"
 #include "base/win.h"
 #include "config/message_box.h"
-#include "base/path_text.h"
 #include "config/platform_text.h"
 #include "config/setup_ini.h"
 

@@ -1,7 +1,7 @@
 #include "deploy/copy_data.h"
 
-#include "base/unique_handle.h"
 #include "base/path_text.h"
+#include "base/unique_handle.h"
 #include "deploy/copy_failure.h"
 #include "deploy/folder_iterator.h"
 
