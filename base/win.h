@@ -11,5 +11,8 @@
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
+#ifndef WINVER
+#define WINVER 0x0601
+#endif
 
 #include <windows.h>
