@@ -7,17 +7,18 @@ namespace PeImage {
 
 namespace {
 
-// Values are read and written a byte at a time: a relocated value may sit
-// at any offset (inside an instruction, in i686 code). The compiler makes
-// each loop one load or store.
-std::uint64_t LoadLittleEndian(const std::uint8_t* at, std::size_t width) {
-  std::uint64_t value = 0;
-  for (std::size_t i = width; i != 0; --i) value = (value << 8) | at[i - 1];
+// Relocated values are read and written a byte at a time: one may sit at
+// any offset (inside an instruction, in i686 code), unaligned for its width.
+template <typename Value>
+Value LoadLittleEndian(const std::uint8_t* at) {
+  Value value = 0;
+  for (std::size_t i = 0; i < sizeof(Value); ++i) value |= static_cast<Value>(static_cast<Value>(at[i]) << (8 * i));
   return value;
 }
 
-void StoreLittleEndian(std::uint8_t* at, std::size_t width, std::uint64_t value) {
-  for (std::size_t i = 0; i < width; ++i, value >>= 8) at[i] = static_cast<std::uint8_t>(value);
+template <typename Value>
+void StoreLittleEndian(std::uint8_t* at, Value value) {
+  for (std::size_t i = 0; i < sizeof(Value); ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // A lookup table or slot entry, 4 or 8 bytes as the image's format has them.
@@ -210,11 +211,10 @@ std::uint8_t* RelocationTarget(const Image& image, std::uint32_t pageRva, std::u
 }
 
 void Relocate(std::uint8_t* target, std::uint16_t type, std::uintptr_t delta) {
-  const std::size_t width = RelocationWidth(type);
   if (type == kRelocationHighLow) {
-    StoreLittleEndian(target, width, static_cast<std::uint32_t>(LoadLittleEndian(target, width) + delta));
+    StoreLittleEndian(target, static_cast<std::uint32_t>(LoadLittleEndian<std::uint32_t>(target) + delta));
   } else {
-    StoreLittleEndian(target, width, LoadLittleEndian(target, width) + static_cast<std::uint64_t>(delta));
+    StoreLittleEndian(target, LoadLittleEndian<std::uint64_t>(target) + static_cast<std::uint64_t>(delta));
   }
 }
 
