@@ -9,7 +9,13 @@
 // answers 0.
 bool MakeImageReady();
 
-// The address of a named export of a loaded module, found as the step above
-// finds kernel32's functions: through the module's export table, following
-// forwarders to other loaded modules. Null when there is none.
-void* FindLoadedExport(const void* module, const char* name);
+// The points at which a test build of the step (compiled with
+// ACPI_IMAGE_READINESS_SEAM) calls the loading program's export
+// "void AcpiImageReadinessSeam(int stage)", so that a test can hold a thread
+// there. The product has no such calls.
+enum class ImageReadinessStage : int {
+  kSawIdle = 1,     // found the image not yet being made ready, about to claim that work
+  kClaimed = 2,     // claimed it, about to make the image ready
+  kRelocating = 3,  // about to apply the relocations
+  kWaiting = 4,     // another thread has the work: about to wait for it
+};

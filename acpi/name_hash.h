@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 // 64-bit FNV-1a over the code units of a name. Code that runs before its own
 // image is relocated compares module and export names by these hashes: a
@@ -18,17 +19,26 @@ constexpr std::uint32_t FoldAsciiCase(std::uint32_t unit) {
   return unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit;
 }
 
-// Export names are case-sensitive.
-constexpr std::uint64_t ExportNameHash(const char* name) {
-  std::uint64_t hash = kNameHashSeed;
-  for (; *name != '\0'; ++name) hash = NameHashStep(hash, static_cast<unsigned char>(*name));
+// The one hash loop: hashes on from `hash` over the units from `name` up to
+// `end` (null: no end) or the first NUL, whichever comes first, folding ASCII
+// case when asked. Where it stopped goes to *stop: a name that ends within
+// its bounds stops on its NUL.
+template <typename Unit>
+constexpr std::uint64_t HashNameUnits(std::uint64_t hash, const Unit* name, const Unit* end, bool foldCase,
+                                      const Unit** stop = nullptr) {
+  for (; name != end && *name != 0; ++name) {
+    const auto unit = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Unit>>(*name));
+    hash = NameHashStep(hash, foldCase ? FoldAsciiCase(unit) : unit);
+  }
+  if (stop != nullptr) *stop = name;
   return hash;
 }
 
+// Export names are case-sensitive.
+constexpr std::uint64_t ExportNameHash(const char* name) {
+  return HashNameUnits<char>(kNameHashSeed, name, nullptr, false);
+}
+
 constexpr std::uint64_t ModuleNameHash(const char* name) {
-  std::uint64_t hash = kNameHashSeed;
-  for (; *name != '\0'; ++name) {
-    hash = NameHashStep(hash, FoldAsciiCase(static_cast<unsigned char>(*name)));
-  }
-  return hash;
+  return HashNameUnits<char>(kNameHashSeed, name, nullptr, true);
 }

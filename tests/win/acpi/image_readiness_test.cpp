@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "acpi/loader_list.h"
 #include "base/unique_handle.h"
 
 namespace {
+
+using LoaderList::FindLoadedExport;
 
 TEST(ImageReadinessTest, ExportLookupAgreesWithGetProcAddressAlsoForForwarders) {
   const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
