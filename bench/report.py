@@ -26,6 +26,7 @@ NAME = "bench/budgets.tsv"
 COLUMNS = ["table", "machines", "figure", "baseline", "budget", "unit", "measure"]
 TABLE_TITLES = {
     "floors": "against what its work cannot do without",
+    "peers": "against the installers a maker might build instead, on the mixed payload",
 }
 MIB = 1048576
 
@@ -185,7 +186,8 @@ def check_figures(budgets, results):
         if machine not in measured:
             absent.setdefault(machine, set()).update(lines)
         elif case not in results.figures:
-            problems.append(f"no figure {case}, which {NAME} reads on line(s) {', '.join(map(str, sorted(set(lines))))}")
+            numbers = ", ".join(map(str, sorted(set(lines))))
+            problems.append(f"no figure {case}, which {NAME} reads on line(s) {numbers}")
     for machine, lines in absent.items():
         problems.append(f"no figure of the machine {machine}, which {NAME} reads on {len(lines)} line(s)")
     if problems:

@@ -18,7 +18,9 @@
 # setup.exe and its 32-bit drivers under WoW64, as customers run it), and
 # x64, the twin. The times are taken inside Wine by bench-timer
 # (QueryPerformanceCounter around CreateProcess and the wait); the export
-# calls are timed by their client, per call.
+# calls are timed by their client, per call. On the product's machine the
+# peers run too: an NSIS installer and an MSI doing setup.exe's installation
+# (bench/peers).
 set -u
 . "$(dirname "$0")/staging.sh"
 runs=${BENCH_RUNS:-5}
@@ -28,8 +30,9 @@ rm -f "$results"
 : >"$log"
 : >"$new"
 
-# The report's Python; none of the other commands needs it.
-"$top/cmake/install-deps.sh" python3 || die "cannot install what the benchmarks need"
+# The peers' tools, and the report's Python; none of the other commands
+# needs them.
+"$top/cmake/install-deps.sh" nsis wixl python3 || die "cannot install what the benchmarks need"
 build_and_boot
 stage_payloads
 use "$win32"
@@ -87,6 +90,7 @@ begin() {
 # Started by a driver of the build measured: a 32-bit one gets the 32-bit
 # reg.exe, which deletes in the view the product wrote to.
 forget_version='C:\windows\system32\reg.exe delete HKLM\SOFTWARE\VentaroBench /f'
+msiexec='C:\windows\system32\msiexec.exe'
 
 # floors PROGRAMFILES: every measurement of the installer against what its
 # work cannot do without, with the staged build; PROGRAMFILES is where that
@@ -150,10 +154,56 @@ floors() {
     wine_run "$T\\acpi-sim.exe" /RegServer >>"$log" 2>&1 || die "cannot register acpi-sim"
 }
 
+# peers: setup.exe against an NSIS installer and an MSI doing the same
+# installation of the mixed payload, on the product's machine. setup.exe
+# twice: with the ACPI server already running (resident), as on a machine
+# whose server stays up, and with a server process started for each of its
+# two activations (single-use, as the maker's server). Every run starts
+# from a clean machine (no target folder, no record, no service, the MSI
+# uninstalled; checked) and is checked complete after it.
+peers() {
+    echo "Building the peers (bench/peers)..."
+    "$top/bench/peers/build.sh" "$drive/mixed" "$drive/peers" >>"$log" 2>&1 || die "cannot build the peers; see $log"
+    row mixed_size "$(cat "$drive/mixed"/* | wc -c)"
+    row nsis_size "$(wc -c <"$drive/peers/ventaro-setup.exe")"
+    row msi_size "$(wc -c <"$drive/peers/ventaro.msi")"
+    root='C:\Program Files (x86)\Korven'
+    target="$root\\VentaroBench\\1.0.0.0"
+    msi="$W\\peers\\ventaro.msi"
+    printf '[Server]\r\nResident=600000\r\n' >"$drive/tools/resident.ini"
+    # acpi-sim reads Resident when its server starts: the resident case
+    # starts one with the profile in place, the single-use case ends it.
+    resident_on="C:\\windows\\system32\\cmd.exe /c copy /y $T\\resident.ini $T\\acpi-sim.ini"
+    resident_off="C:\\windows\\system32\\cmd.exe /c del $T\\acpi-sim.ini"
+    set --
+    for c in setup_resident setup_single nsis msi; do
+        set -- "$@" --case "$c" --before "$msiexec /x $msi /qn" --before "$W\\mixed\\fansvc.exe /Unregister" \
+            --before "$forget_version" --remove "$root"
+        case $c in
+        setup_resident)
+            set -- "$@" --before "$resident_on" --before "$T\\bench-activate.exe" --run "$W\\mixed\\setup.exe" ;;
+        setup_single)
+            set -- "$@" --before "$resident_off" --before "$T\\acpi-sim.exe /RegServer" --run "$W\\mixed\\setup.exe" ;;
+        nsis) set -- "$@" --run "$W\\peers\\ventaro-setup.exe /S" ;;
+        msi) set -- "$@" --run "$msiexec /i $msi /qn" ;;
+        esac
+        set -- "$@" --ready "$T\\bench-installed.exe --absent $W\\mixed \"$target\"" \
+            --check "$T\\bench-installed.exe $W\\mixed \"$target\""
+    done
+    timer "$@"
+    rm -f "$drive/tools/acpi-sim.ini"
+    wine_run "$T\\acpi-sim.exe" /RegServer >>"$log" 2>&1 || die "cannot register acpi-sim"
+    wine_run "$msiexec" /x "$msi" /qn >>"$log" 2>&1
+    wine_run "$W\\mixed\\fansvc.exe" /Unregister >>"$log" 2>&1
+    wine_run 'C:\windows\syswow64\reg.exe' delete 'HKLM\SOFTWARE\VentaroBench' /f >>"$log" 2>&1
+    rm -rf "$prefix/drive_c/Program Files (x86)/Korven"
+}
+
 printf '# date\t%s\n# runs\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$runs" >>"$new"
 begin wow64 "The product: 32-bit setup.exe on 64-bit Windows (WoW64)"
 row setup_size "$(wc -c <"$win32/setup.exe")"
 floors "Program Files (x86)"
+peers
 use "$win64"
 begin x64 "The x64 twin on 64-bit Windows"
 floors "Program Files"

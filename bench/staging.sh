@@ -7,8 +7,8 @@
 #   JOBS        build parallelism (default 2)
 #
 # The staged machine: C:\bench\tools holds the drivers and the simulator;
-# C:\bench\small and C:\bench\large are payload folders as they reach a
-# customer: setup.exe, setup.ini, the service executable as
+# C:\bench\small, C:\bench\large and C:\bench\mixed are payload folders as
+# they reach a customer: setup.exe, setup.ini, the service executable as
 # fansvc.exe, and the payload.
 
 cd "$(dirname "$0")/.." || exit 2
@@ -81,13 +81,18 @@ stage() {
         rm -f "$folder/f${bytes}_"*
         head -c $((count * bytes)) /dev/urandom | (cd "$folder" && split -b "$bytes" -a 4 -d - "f${bytes}_")
     done
-    printf '[Common]\r\nServiceName=VentaroBench\r\nInstallPath=%s\r\nRegistryKey=SOFTWARE\\VentaroBench\r\nExecution=fansvc.exe\r\nversion=1.0.0.0\r\n' \
-        "$install_path" >"$folder/setup.ini"
+    printf '[Common]\r\nServiceName=VentaroBench\r\nInstallPath=%s\r\nRegistryKey=%s\r\nExecution=fansvc.exe\r\n' \
+        "$install_path" 'SOFTWARE\VentaroBench' >"$folder/setup.ini"
+    printf 'version=1.0.0.0\r\n' >>"$folder/setup.ini"
 }
 
 stage_payloads() {
     stage small 'VentaroBench' 1000x4096
     stage large 'VentaroBench' 8x33554432
+    # What a fan-control service might ship: a few hundred small files and a
+    # larger one. Its install path has two levels (an MSI needs a folder
+    # element for each).
+    stage mixed 'Korven\VentaroBench' 200x4096 1x8388608
 }
 
 # use BUILD: stages the programs of that build tree: the drivers and the
@@ -99,7 +104,7 @@ use() {
     rm -rf "$drive/tools"
     mkdir -p "$drive/tools"
     cp "$build"/bench/*.exe "$build/setup.exe" "$build/tools/acpi-sim/acpi-sim.exe" "$drive/tools/"
-    for folder in small large; do
+    for folder in small large mixed; do
         cp "$build/setup.exe" "$drive/$folder/setup.exe"
         cp "$build/tools/sample-service/sample-service.exe" "$drive/$folder/fansvc.exe"
     done

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""bench/trace_report.py TRACE STARTED ENDED
+"""bench/trace_report.py TRACE STARTED ENDED [WHAT]
 
 Sums up the relay trace of one installation that bench/trace.sh took
 (Wine's +timestamp,+pid,+relay channels): where the time between the image
 load and ExitProcess went, by kind of work. STARTED and ENDED are the Unix
-times around the whole Wine run, for the time Wine's own start and end add.
+times around the whole Wine run, for the time Wine's own start and end add;
+WHAT says what was installed (default: the small payload).
 
 Only the installer's own thread counts: the one that called CopyFileA. A
 traced call's time is the difference between the time stamps of its Call
@@ -46,7 +47,7 @@ def kind(function):
     return OTHER
 
 
-def main(trace, started, ended):
+def main(trace, started, ended, what):
     first, depth, opened, names, back, after, end, spent = {}, {}, {}, {}, {}, {}, {}, {}
     main_thread = None
     with open(trace, encoding="utf-8", errors="replace") as f:
@@ -86,7 +87,7 @@ def main(trace, started, ended):
         print("trace_report: the trace holds no installation (no CopyFileA, or no ExitProcess)", file=sys.stderr)
         return 2
     total = end[main_thread] - first[main_thread]
-    print(f"One installation of the small payload, traced (Wine relay, ms time stamps): {total:.3f} s from the")
+    print(f"One installation of {what}, traced (Wine relay, ms time stamps): {total:.3f} s from the")
     print(f"image load to ExitProcess; {ended - started:.2f} s with the start and end of Wine around it.")
     accounted = 0
     share = lambda s: 100 * s / total if total > 0 else 0
@@ -100,7 +101,8 @@ def main(trace, started, ended):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        print("usage: bench/trace_report.py TRACE STARTED ENDED", file=sys.stderr)
+    if len(sys.argv) not in (4, 5):
+        print("usage: bench/trace_report.py TRACE STARTED ENDED [WHAT]", file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(sys.argv[1], float(sys.argv[2]), float(sys.argv[3])))
+    what = sys.argv[4] if len(sys.argv) == 5 else "the small payload"
+    sys.exit(main(sys.argv[1], float(sys.argv[2]), float(sys.argv[3]), what))
