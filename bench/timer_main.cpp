@@ -17,7 +17,14 @@
 //   --before CMDLINE  run (untimed, any exit code) before every run; repeatable
 //   --remove DIR      remove DIR before every run; repeatable
 //   --fresh DIR       make DIR an empty folder before every run; repeatable
-// Exit code 0 when every run ended with its expected code.
+//   --ready CMDLINE   run after the preparation above, before the sync: must
+//                     end with 0, or the case did not start from the state it
+//                     needs; repeatable
+//   --check CMDLINE   run (untimed) after every run: must end with 0, or the
+//                     run did not do its whole work; repeatable
+// The standard error of --ready and --check commands is this program's.
+// Exit code 0 when every run ended with its expected code, and every
+// preparation and check succeeded.
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +43,7 @@ constexpr DWORD kRunLimitMs = 120000;
 struct Case {
   std::string name, command;
   DWORD expect = 0;
-  std::vector<std::string> before, remove, fresh;
+  std::vector<std::string> before, remove, fresh, ready, check;
   std::vector<double> times;
 };
 
@@ -75,6 +82,10 @@ bool Parse(int argc, char** argv, Options* options) {
       options->cases.back().remove.push_back(value);
     } else if (option == "--fresh") {
       options->cases.back().fresh.push_back(value);
+    } else if (option == "--ready") {
+      options->cases.back().ready.push_back(value);
+    } else if (option == "--check") {
+      options->cases.back().check.push_back(value);
     } else {
       return false;
     }
@@ -86,16 +97,24 @@ bool Parse(int argc, char** argv, Options* options) {
   return true;
 }
 
-// Runs a command line with its output thrown away; its exit code, or ~0
-// when it could not be started.
-DWORD Run(const std::string& commandLine) {
+// Runs a command line with its output thrown away, or with its standard
+// error going to ours when showErrors; its exit code, or ~0 when it could
+// not be started.
+DWORD Run(const std::string& commandLine, bool showErrors = false) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   ScopedHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                  OPEN_EXISTING, 0, nullptr));
+  // The child inherits only handles marked inheritable; ours may not be.
+  ScopedHandle errors;
+  if (showErrors) {
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_ERROR_HANDLE), ::GetCurrentProcess(), errors.Receive(),
+                      0, TRUE, DUPLICATE_SAME_ACCESS);
+  }
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
+  if (errors) startup.hStdError = errors.Get();
   PROCESS_INFORMATION process = {};
   std::string buffer = commandLine;
   if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
@@ -115,6 +134,20 @@ DWORD Run(const std::string& commandLine) {
   DWORD code = ~0u;
   ::GetExitCodeProcess(processHandle.Get(), &code);
   return code;
+}
+
+// Runs each command line, which must end with 0; false at the first that
+// does not, said on stderr with what it was for.
+bool AllSucceed(const std::vector<std::string>& commands, const Case& c, const char* what) {
+  for (const std::string& command : commands) {
+    const DWORD code = Run(command, true);
+    if (code != 0) {
+      std::fprintf(stderr, "bench-timer: case %s: %s ended with %ld %s\n", c.name.c_str(), command.c_str(),
+                   static_cast<long>(code), what);
+      return false;
+    }
+  }
+  return true;
 }
 
 // Runs Linux's sync from inside Wine and waits until it is done. Wine starts
@@ -145,13 +178,23 @@ bool SyncDisks() {
   return false;
 }
 
-void Prepare(const Case& c) {
+// Brings the machine to the state the case starts from; false when it is
+// not there.
+bool Prepare(const Case& c) {
   for (const std::string& command : c.before) Run(command);
-  for (const std::string& folder : c.remove) RemoveTree(folder);
-  for (const std::string& folder : c.fresh) {
-    RemoveTree(folder);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+  for (const std::string& folder : c.remove) {
+    if (!RemoveTree(folder)) {
+      std::fprintf(stderr, "bench-timer: case %s: cannot remove %s\n", c.name.c_str(), folder.c_str());
+      return false;
+    }
   }
+  for (const std::string& folder : c.fresh) {
+    if (!RemoveTree(folder) || !::CreateDirectoryA(folder.c_str(), nullptr)) {
+      std::fprintf(stderr, "bench-timer: case %s: cannot make %s an empty folder\n", c.name.c_str(), folder.c_str());
+      return false;
+    }
+  }
+  return AllSucceed(c.ready, c, "(not ready to run)");
 }
 
 }  // namespace
@@ -161,7 +204,7 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &options)) {
     std::fputs(
         "usage: bench-timer [--warmup N] [--runs N] [--sync] (--case NAME --run CMDLINE [--expect CODE]"
-        " [--before CMDLINE] [--remove DIR] [--fresh DIR])...\n",
+        " [--before CMDLINE] [--remove DIR] [--fresh DIR] [--ready CMDLINE] [--check CMDLINE])...\n",
         stderr);
     return 2;
   }
@@ -170,7 +213,7 @@ int main(int argc, char** argv) {
     // the same one (a copy's writes weigh on the next run for a while).
     for (std::size_t k = 0; k < options.cases.size(); ++k) {
       Case& c = options.cases[(round + k) % options.cases.size()];
-      Prepare(c);
+      if (!Prepare(c)) return 1;
       if (options.sync && !SyncDisks()) {
         std::fputs("bench-timer: sync did not finish\n", stderr);
         return 1;
@@ -183,6 +226,7 @@ int main(int argc, char** argv) {
                      static_cast<long>(c.expect));
         return 1;
       }
+      if (!AllSucceed(c.check, c, "after the run: it did not do its whole work")) return 1;
       if (round >= options.warmup) c.times.push_back(elapsed);
     }
   }
