@@ -18,6 +18,7 @@
 #include "support/paths.h"
 #include "support/scratch.h"
 #include "support/text.h"
+#include "test_programs.h"
 
 namespace e2e {
 

@@ -13,6 +13,7 @@
 
 #include "base/win.h"
 #include "support/paths.h"
+#include "test_programs.h"
 
 #include <objbase.h>
 #include <winver.h>

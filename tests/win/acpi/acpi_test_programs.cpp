@@ -6,6 +6,7 @@
 
 #include "base/unique_handle.h"
 #include "support/text.h"
+#include "test_programs.h"
 
 namespace acpi_test {
 

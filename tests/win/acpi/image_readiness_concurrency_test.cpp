@@ -20,6 +20,7 @@
 #include "base/win.h"
 #include "support/paths.h"
 #include "support/scratch.h"
+#include "test_programs.h"
 
 namespace {
 
