@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "acpi/acpi_export_names.h"
-#include "tools/acpi-probe/hex_text.h"
+#include "tools/common/tool_text.h"
 
 namespace {
 
@@ -40,6 +40,10 @@ static_assert(CommandsMatchTheExportTable(), "acpi-probe has no command for an e
 constexpr std::uint32_t kMbifReplySize = 4096;
 constexpr std::uint32_t kMaxThreads = 64;
 constexpr std::uint32_t kMaxBuffer = 16u << 20;
+
+// Request bytes may be separated by blanks, commas or colons, as dumps
+// write them.
+constexpr char kByteSeparators[] = " \t,:";
 
 bool IsMbif(const ProbeCommand* command) { return std::string(command->exportName) == "AcpiMbif"; }
 
@@ -173,7 +177,7 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
     return std::nullopt;
   }
   for (; next < positional.size(); ++next) {
-    const auto bytes = ParseHexBytes(positional[next]);
+    const auto bytes = ParseHexBytes(positional[next], kByteSeparators);
     if (!bytes) {
       *error = "not hex bytes: " + positional[next];
       return std::nullopt;
