@@ -60,30 +60,6 @@ HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName,
                     Ui4Ref(length));
 }
 
-VARIANT Ui4(ULONG value) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_UI4;
-  v.ulVal = value;
-  return v;
-}
-
-VARIANT Ui4Ref(ULONG* variable) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_BYREF | VT_UI4;
-  v.pulVal = variable;
-  return v;
-}
-
-VARIANT VariantRef(VARIANT* holder) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_BYREF | VT_VARIANT;
-  v.pvarVal = holder;
-  return v;
-}
-
 }  // namespace AcpiAutomation
 
 bool CreateAcpiServer(Microsoft::WRL::ComPtr<IDispatch>& server) {

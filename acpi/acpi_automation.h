@@ -5,6 +5,7 @@
 #include "base/win.h"
 
 #include <oaidl.h>
+#include <oleauto.h>
 #include <wrl/client.h>
 
 // Calls methods of the ACPI automation server through its dispatch
@@ -44,10 +45,32 @@ HRESULT InvokeWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG f
 HRESULT InvokeSelectorWithBuffer(IDispatch* dispatch, const wchar_t* methodName, ULONG selector, VARIANT* holder,
                                  ULONG* length);
 
-// Argument VARIANTs of the kinds the ACPI server takes.
-VARIANT Ui4(ULONG value);
-VARIANT Ui4Ref(ULONG* variable);
-VARIANT VariantRef(VARIANT* holder);
+// Argument VARIANTs of the kinds the ACPI server takes. They own nothing:
+// what they point to stays the caller's. Inline and free of the C runtime,
+// so that the export path, the benchmarks and the tests share them.
+inline VARIANT Ui4(ULONG value) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_UI4;
+  v.ulVal = value;
+  return v;
+}
+
+inline VARIANT Ui4Ref(ULONG* variable) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BYREF | VT_UI4;
+  v.pulVal = variable;
+  return v;
+}
+
+inline VARIANT VariantRef(VARIANT* holder) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BYREF | VT_VARIANT;
+  v.pvarVal = holder;
+  return v;
+}
 
 }  // namespace AcpiAutomation
 

@@ -5,7 +5,13 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include "acpi/acpi_automation.h"
+
 namespace {
+
+using AcpiAutomation::Ui4;
+using AcpiAutomation::Ui4Ref;
+using AcpiAutomation::VariantRef;
 
 // Activation, lookup, one call with the arguments in Invoke's order (last
 // first), release.
@@ -30,22 +36,6 @@ HRESULT Call(const wchar_t* method, VARIANTARG* reversed, UINT count) {
   return hr;
 }
 
-VARIANTARG Ui4(ULONG value) {
-  VARIANTARG v;
-  ::VariantInit(&v);
-  v.vt = VT_UI4;
-  v.ulVal = value;
-  return v;
-}
-
-VARIANTARG Ui4Ref(ULONG* value) {
-  VARIANTARG v;
-  ::VariantInit(&v);
-  v.vt = VT_BYREF | VT_UI4;
-  v.pulVal = value;
-  return v;
-}
-
 }  // namespace
 
 HRESULT BareCall(const wchar_t* method) { return Call(method, nullptr, 0); }
@@ -68,9 +58,7 @@ HRESULT BareBufferCall(const wchar_t* method, const ULONG* leading, int leadingC
   VARIANTARG reversed[4];
   UINT count = 0;
   reversed[count++] = Ui4Ref(length);
-  ::VariantInit(&reversed[count]);
-  reversed[count].vt = VT_BYREF | VT_VARIANT;
-  reversed[count++].pvarVal = &holder;
+  reversed[count++] = VariantRef(&holder);
   for (int i = leadingCount - 1; i >= 0; --i) reversed[count++] = Ui4(leading[i]);
   const ULONG room = *length;
   HRESULT hr = Call(method, reversed, count);

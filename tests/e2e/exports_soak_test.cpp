@@ -50,5 +50,44 @@ TEST(ExportsSoak, EightThreadsOfFiveHundredCallsAnswerAsAloneAndLeakNothing) {
   EXPECT_EQ(Facts(item.output)["value"].rfind("0x00001234 ", 0), 0u) << item.output;
 }
 
+TEST(ExportsSoak, CountsAreReadAsEveryOtherValueOfTheProbe) {
+  // Decimal with leading zeros is decimal, 0x is hex, and a count that is
+  // not a number in its range, or an option of a single call, ends the
+  // probe with its usage error before any call. Without a server every
+  // export answers 0 at once, alone as under load: the counts show without
+  // thousands of activations.
+  Installation setup;
+  setup.UseNoServer();
+  const struct {
+    const char* options;
+    DWORD exitCode;
+    const char* calls;  // the "soak calls" line; null when refused
+  } cases[] = {
+      {"--threads 1 --repeat 010", 0, "10 (1 threads x 10, 24 kinds of call)"},
+      {"--repeat 0x3 --threads 01", 0, "3 (1 threads x 3, 24 kinds of call)"},
+      {"--repeat 5x", 2, nullptr},
+      {"--repeat -1", 2, nullptr},
+      {"--repeat 0", 2, nullptr},
+      {"--threads 65", 2, nullptr},
+      {"--threads 1 --repeat", 2, nullptr},
+      {"--threads 1 --length 4", 2, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    const test::ProgramRun probe = test::RunCollectingOutput("\"" + FromUnixPath(ACPI_PROBE_EXE) + "\" \"" +
+                                                             setup.Payload() + "setup.exe\" soak " + c.options);
+    ASSERT_TRUE(probe.started);
+    EXPECT_EQ(probe.exitCode, c.exitCode) << probe.output;
+    auto facts = Facts(probe.output);
+    if (c.calls != nullptr) {
+      EXPECT_EQ(facts["soak calls"], c.calls) << probe.output;
+      EXPECT_EQ(facts["soak wrong"], "0") << facts["first wrong"];
+    } else {
+      EXPECT_EQ(facts.count("soak calls"), 0u) << probe.output;
+      EXPECT_NE(probe.output.find("usage: acpi-probe"), std::string::npos) << probe.output;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace e2e

@@ -2,7 +2,6 @@
 // another program does, calls one export and reports what it answered.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,27 +21,20 @@ int main(int argc, char** argv) {
     std::fputs(kProbeUsage, arguments.empty() ? stderr : stdout);
     return arguments.empty() ? 2 : 0;
   }
-  if (arguments.size() >= 2 && arguments[1] == "soak") {
-    std::uint32_t threads = 8, repeat = 500;
-    for (std::size_t i = 2; i + 1 < arguments.size(); i += 2) {
-      const unsigned long n = std::strtoul(arguments[i + 1].c_str(), nullptr, 0);
-      if (arguments[i] == "--threads" && n >= 1 && n <= 64)
-        threads = static_cast<std::uint32_t>(n);
-      else if (arguments[i] == "--repeat" && n >= 1)
-        repeat = static_cast<std::uint32_t>(n);
-      else {
-        std::fprintf(stderr, "acpi-probe: soak takes --threads <1..64> and --repeat <n>\n");
-        return 2;
-      }
+  std::string error;
+  if (IsSoakCommandLine(arguments)) {
+    const std::optional<SoakOptions> soak = ParseSoakOptions(arguments, &error);
+    if (!soak) {
+      std::fprintf(stderr, "acpi-probe: %s\n\n%s", error.c_str(), kProbeUsage);
+      return 2;
     }
     const HRESULT com = ::CoInitialize(nullptr);
-    const int code = RunSoak(arguments[0], threads, repeat);
+    const int code = RunSoak(soak->module, soak->threads, soak->repeat);
     std::fflush(stdout);
     if (SUCCEEDED(com)) ::CoUninitialize();
     return code;
   }
 
-  std::string error;
   const std::optional<ProbeOptions> options = ParseProbeOptions(arguments, &error);
   if (!options) {
     std::fprintf(stderr, "acpi-probe: %s\n\n%s", error.c_str(), kProbeUsage);

@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "acpi/acpi_export_names.h"
-#include "tools/acpi-probe/hex_text.h"
+#include "tools/common/tool_text.h"
 
 namespace {
 
@@ -41,7 +41,38 @@ constexpr std::uint32_t kMbifReplySize = 4096;
 constexpr std::uint32_t kMaxThreads = 64;
 constexpr std::uint32_t kMaxBuffer = 16u << 20;
 
+// Request bytes may be separated by blanks, commas or colons, as dumps
+// write them.
+constexpr char kByteSeparators[] = " \t,:";
+
 bool IsMbif(const ProbeCommand* command) { return std::string(command->exportName) == "AcpiMbif"; }
+
+// The number after the option at arguments[*i], stepping *i onto it.
+// Nothing, with *error saying why, when there is none or it is not a number.
+std::optional<std::uint32_t> OptionValue(const std::vector<std::string>& arguments, std::size_t* i,
+                                         std::string* error) {
+  const std::string& option = arguments[*i];
+  if (*i + 1 == arguments.size()) {
+    *error = option + " needs a value";
+    return std::nullopt;
+  }
+  const std::string& text = arguments[++*i];
+  const std::optional<std::uint32_t> n = ParseNumber(text);
+  if (!n) *error = option + ": not a number: " + text;
+  return n;
+}
+
+// --threads and --repeat, in their ranges; false for anything else.
+bool ReadCount(const std::string& option, std::uint32_t n, std::uint32_t* threads, std::uint32_t* repeat) {
+  if (option == "--threads" && n >= 1 && n <= kMaxThreads) {
+    *threads = n;
+  } else if (option == "--repeat" && n >= 1) {
+    *repeat = n;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -115,15 +146,8 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
       positional.push_back(a);
       continue;
     }
-    if (i + 1 == arguments.size()) {
-      *error = a + " needs a value";
-      return std::nullopt;
-    }
-    const std::optional<std::uint32_t> n = ParseNumber(arguments[++i]);
-    if (!n) {
-      *error = a + ": not a number: " + arguments[i];
-      return std::nullopt;
-    }
+    const std::optional<std::uint32_t> n = OptionValue(arguments, &i, error);
+    if (!n) return std::nullopt;
     if (a == "--length") {
       options.length = *n;
     } else if (a == "--size") {
@@ -134,11 +158,7 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
       options.initialValue = *n;
     } else if (a == "--guard") {
       options.guard = *n;
-    } else if (a == "--threads" && *n >= 1 && *n <= kMaxThreads) {
-      options.threads = *n;
-    } else if (a == "--repeat" && *n >= 1) {
-      options.repeat = *n;
-    } else {
+    } else if (!ReadCount(a, *n, &options.threads, &options.repeat)) {
       *error = "unknown option or value out of range: " + a + " " + arguments[i];
       return std::nullopt;
     }
@@ -173,7 +193,7 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
     return std::nullopt;
   }
   for (; next < positional.size(); ++next) {
-    const auto bytes = ParseHexBytes(positional[next]);
+    const auto bytes = ParseHexBytes(positional[next], kByteSeparators);
     if (!bytes) {
       *error = "not hex bytes: " + positional[next];
       return std::nullopt;
@@ -183,6 +203,29 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
   if (options.BufferSize() > kMaxBuffer || options.guard > kMaxBuffer) {
     *error = "buffer or guard too large";
     return std::nullopt;
+  }
+  return options;
+}
+
+bool IsSoakCommandLine(const std::vector<std::string>& arguments) {
+  return arguments.size() >= 2 && arguments[1] == "soak";
+}
+
+std::optional<SoakOptions> ParseSoakOptions(const std::vector<std::string>& arguments, std::string* error) {
+  SoakOptions options;
+  options.module = arguments[0];
+  for (std::size_t i = 2; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
+    if (a != "--threads" && a != "--repeat") {
+      *error = "soak takes --threads <1.." + std::to_string(kMaxThreads) + "> and --repeat <n>, not " + a;
+      return std::nullopt;
+    }
+    const std::optional<std::uint32_t> n = OptionValue(arguments, &i, error);
+    if (!n) return std::nullopt;
+    if (!ReadCount(a, *n, &options.threads, &options.repeat)) {
+      *error = "value out of range: " + a + " " + arguments[i];
+      return std::nullopt;
+    }
   }
   return options;
 }

@@ -39,4 +39,18 @@ struct ProbeOptions {
 // Nothing, with *error saying why, when the command line is not understood.
 std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& arguments, std::string* error);
 
+// acpi-probe <executable> soak [--threads n] [--repeat n]
+struct SoakOptions {
+  std::string module;
+  std::uint32_t threads = 8;
+  std::uint32_t repeat = 500;
+};
+
+// Whether the command line asks for a soak rather than one call.
+bool IsSoakCommandLine(const std::vector<std::string>& arguments);
+
+// The soak's counts, read and bounded as the same options of a call are.
+// Nothing, with *error saying why, for any other option or a bad value.
+std::optional<SoakOptions> ParseSoakOptions(const std::vector<std::string>& arguments, std::string* error);
+
 extern const char kProbeUsage[];

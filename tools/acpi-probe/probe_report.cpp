@@ -5,7 +5,7 @@
 #include <string>
 
 #include "acpi/mbif_records.h"
-#include "tools/acpi-probe/hex_text.h"
+#include "tools/common/tool_text.h"
 
 namespace {
 

@@ -7,13 +7,40 @@
 //   acpi-sim.exe -Embedding     how COM starts it
 
 #include <new>
+#include <string>
 
 #include "base/win.h"
-#include "tools/acpi-sim/register_server.h"
-#include "tools/acpi-sim/run_server.h"
-#include "tools/acpi-sim/server_command.h"
-#include "tools/acpi-sim/stop_other_servers.h"
-#include "tools/acpi-sim/unregister_server.h"
+#include "tools/acpi-sim/local_server.h"
+#include "tools/acpi-sim/registration.h"
+#include "tools/acpi-sim/sim_methods.h"
+
+namespace {
+
+// What the server was started to do.
+enum class ServerCommand {
+  kRegister,    // /RegServer
+  kUnregister,  // /UnregServer
+  kServe,       // -Embedding: started by COM
+  kUsage,       // anything else
+};
+
+// The command of a command tail (the arguments, without the program's
+// name). Options start with '/' or '-' and are matched in any case; the
+// first word decides.
+ServerCommand ParseServerCommand(const std::string& commandTail) {
+  std::size_t begin = commandTail.find_first_not_of(" \t");
+  if (begin == std::string::npos) return ServerCommand::kUsage;
+  std::size_t end = commandTail.find_first_of(" \t", begin);
+  std::string word = commandTail.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  if (word.size() < 2 || (word[0] != '/' && word[0] != '-')) return ServerCommand::kUsage;
+  word.erase(0, 1);
+  if (SameAsciiName(word, "RegServer")) return ServerCommand::kRegister;
+  if (SameAsciiName(word, "UnregServer")) return ServerCommand::kUnregister;
+  if (SameAsciiName(word, "Embedding")) return ServerCommand::kServe;
+  return ServerCommand::kUsage;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
   try {

@@ -1,13 +1,16 @@
 #include "tools/acpi-sim/sim_profile.h"
 
 #include "base/win.h"
-#include "tools/acpi-sim/parse_hex_bytes.h"
-#include "tools/acpi-sim/parse_profile_number.h"
+#include "tools/acpi-sim/sim_methods.h"
+#include "tools/common/tool_text.h"
 
 namespace {
 
 // Stands for an absent key: no profile value can hold a control character.
 constexpr char kAbsent[] = "\x01";
+
+// A profile's hex bytes take blanks between the pairs, nothing else.
+constexpr char kByteSeparators[] = " \t";
 
 // A tester's typo would otherwise pass unseen: say which value was refused.
 bool Malformed(const char* section, const char* key) {
@@ -15,6 +18,8 @@ bool Malformed(const char* section, const char* key) {
   ::OutputDebugStringA(message.c_str());
   return false;
 }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
@@ -50,7 +55,7 @@ bool SimProfile::Bytes(const char* section, const char* key, std::optional<std::
     return true;
   }
   std::vector<std::uint8_t> bytes;
-  if (!ParseHexBytes(*text, &bytes)) return Malformed(section, key);
+  if (!ParseProfileBytes(*text, &bytes)) return Malformed(section, key);
   *value = std::move(bytes);
   return true;
 }
@@ -78,5 +83,45 @@ bool SimProfile::ItemValue(std::uint32_t item, std::uint32_t* value) const {
     return true;
   }
   *value = 0;
+  return true;
+}
+
+bool ParseProfileNumber(const std::string& text, std::uint32_t* value) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  const std::string_view number(text.data() + begin, end - begin);
+
+  // A negative number is decimal, down to the lowest 32-bit HRESULT.
+  if (!number.empty() && number[0] == '-') {
+    const std::optional<std::uint64_t> magnitude = ParseDigits(number.substr(1), 10, 0x80000000ull);
+    if (!magnitude) return false;
+    *value = 0u - static_cast<std::uint32_t>(*magnitude);
+    return true;
+  }
+  const std::optional<std::uint32_t> parsed = ParseNumber(number);
+  if (!parsed) return false;
+  *value = *parsed;
+  return true;
+}
+
+bool ParseProfileBytes(const std::string& text, std::vector<std::uint8_t>* bytes) {
+  std::optional<std::vector<std::uint8_t>> parsed = ParseHexBytes(text, kByteSeparators);
+  if (!parsed) return false;
+  *bytes = std::move(*parsed);
+  return true;
+}
+
+bool ParseArrayMode(const std::string& text, ArrayMode* mode) {
+  if (SameAsciiName(text, "inplace")) {
+    *mode = ArrayMode::kInPlace;
+  } else if (SameAsciiName(text, "replace")) {
+    *mode = ArrayMode::kReplace;
+  } else if (SameAsciiName(text, "none")) {
+    *mode = ArrayMode::kNone;
+  } else {
+    return false;
+  }
   return true;
 }

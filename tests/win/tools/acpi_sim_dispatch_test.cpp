@@ -85,28 +85,24 @@ TEST_F(AcpiSimDispatch, RefusesOddRequestsAndKeepsAnswering) {
       {"value by value", L"iAcpiGetItem", {Ui4(1), Ui4(2)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH},
       {"array of VT_UI1",
        L"iAcpiGGrp",
-       {Ui4(1), ByRefVariant(unsignedBytes.Get()), ByRefUi4(&length)},
+       {Ui4(1), VariantRef(unsignedBytes.Get()), Ui4Ref(&length)},
        DISPATCH_METHOD,
        DISP_E_TYPEMISMATCH},
       {"array of two dimensions",
        L"iAcpiGGrp",
-       {Ui4(1), ByRefVariant(&twoDimensions.value), ByRefUi4(&length)},
+       {Ui4(1), VariantRef(&twoDimensions.value), Ui4Ref(&length)},
        DISPATCH_METHOD,
        DISP_E_TYPEMISMATCH},
       {"holder without array",
        L"iAcpiMbif",
-       {ByRefVariant(&empty.value), ByRefUi4(&length)},
+       {VariantRef(&empty.value), Ui4Ref(&length)},
        DISPATCH_METHOD,
        DISP_E_TYPEMISMATCH},
-      {"array not by reference",
-       L"iAcpiMbif",
-       {*request.Get(), ByRefUi4(&length)},
-       DISPATCH_METHOD,
-       DISP_E_TYPEMISMATCH},
-      {"length by value", L"iAcpiMbif", {ByRefVariant(request.Get()), Ui4(4)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH},
+      {"array not by reference", L"iAcpiMbif", {*request.Get(), Ui4Ref(&length)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH},
+      {"length by value", L"iAcpiMbif", {VariantRef(request.Get()), Ui4(4)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH},
       {"length beyond the array",
        L"iAcpiCallMethod",
-       {Ui4(1), ByRefVariant(request.Get()), ByRefUi4(&hugeLength)},
+       {Ui4(1), VariantRef(request.Get()), Ui4Ref(&hugeLength)},
        DISPATCH_METHOD,
        E_INVALIDARG},
       {"property get", L"iAcpiInit", {}, DISPATCH_PROPERTYGET, DISP_E_MEMBERNOTFOUND},
@@ -125,7 +121,7 @@ TEST_F(AcpiSimDispatch, RefusesOddRequestsAndKeepsAnswering) {
   DISPPARAMS withName = {&argument, &named, 1, 1};
   EXPECT_EQ(InvokeRaw(object.Get(), 1, DISPATCH_METHOD, &withName), DISP_E_NONAMEDARGS);
 
-  EXPECT_EQ(CallOn(object.Get(), L"iAcpiGGrp", {Ui4(1), ByRefVariant(request.Get()), ByRefUi4(&length)}), S_OK);
+  EXPECT_EQ(CallOn(object.Get(), L"iAcpiGGrp", {Ui4(1), VariantRef(request.Get()), Ui4Ref(&length)}), S_OK);
   EXPECT_EQ(length, 4u);
 }
 

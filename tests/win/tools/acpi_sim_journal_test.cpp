@@ -37,15 +37,15 @@ TEST_F(AcpiSimJournal, RecordsEveryCallAsItArrived) {
   number.vt = VT_I4;
 
   EXPECT_EQ(CallSim(L"iAcpiInit", {}), S_OK);
-  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(5), ByRefUi4(&item)}), S_OK);
-  EXPECT_EQ(CallSim(L"iAcpiGetItemEx", {Ui4(1), Ui4(2), ByRefUi4(&itemEx)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(5), Ui4Ref(&item)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItemEx", {Ui4(1), Ui4(2), Ui4Ref(&itemEx)}), S_OK);
   EXPECT_EQ(CallSim(L"iAcpiSetItem", {Ui4(1), Ui4(2), Ui4(0x80000000)}), S_OK);
-  EXPECT_EQ(CallSim(L"iAcpiGGrp", {Ui4(5), ByRefVariant(group.Get()), ByRefUi4(&four)}), S_OK);
-  EXPECT_EQ(CallSim(L"iAcpiMbif", {ByRefVariant(nothing.Get()), ByRefUi4(&zero)}), S_OK);
-  EXPECT_EQ(CallSim(L"iAcpiGetItemBuffer", {Ui4(1), Ui4(2), ByRefVariant(pair.Get()), ByRefUi4(&two)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGGrp", {Ui4(5), VariantRef(group.Get()), Ui4Ref(&four)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiMbif", {VariantRef(nothing.Get()), Ui4Ref(&zero)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItemBuffer", {Ui4(1), Ui4(2), VariantRef(pair.Get()), Ui4Ref(&two)}), S_OK);
   zero = 0;
-  EXPECT_EQ(CallSim(L"iAcpiGetItem", {signedItem, ByRefUi4(&zero)}), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(CallSim(L"iAcpiGGrp", {Ui4(1), ByRefVariant(&number), ByRefUi4(&zero)}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(CallSim(L"iAcpiGetItem", {signedItem, Ui4Ref(&zero)}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(CallSim(L"iAcpiGGrp", {Ui4(1), VariantRef(&number), Ui4Ref(&zero)}), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(CallSim(L"iAcpiUnknown", {}), DISP_E_UNKNOWNNAME);
 
   EXPECT_EQ(server_.Journal(),
@@ -94,8 +94,7 @@ TEST_F(AcpiSimJournal, ServersAnsweringAtOnceWriteWholeLines) {
         for (int i = 0; object && i < kCalls; ++i) {
           ByteHolder holder(Bytes(kSize, static_cast<std::uint8_t>(t * 16 + i)));
           ULONG length = kSize;
-          HRESULT hr =
-              CallOn(object.Get(), L"iAcpiCallMethod", {Ui4(0x33), ByRefVariant(holder.Get()), ByRefUi4(&length)});
+          HRESULT hr = CallOn(object.Get(), L"iAcpiCallMethod", {Ui4(0x33), VariantRef(holder.Get()), Ui4Ref(&length)});
           if (hr != S_OK) ++failures;
         }
       }

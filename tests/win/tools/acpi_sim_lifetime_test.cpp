@@ -58,7 +58,7 @@ TEST_F(AcpiSimLifetime, RegisteringAnotherCopyEndsTheServersOfTheFormer) {
   // activation, with this copy's profile, long after another was registered.
   server_.WriteProfile("[Server]\r\nResident=30000\r\n[Items]\r\n7=1\r\n");
   ULONG value = 0;
-  ASSERT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), ByRefUi4(&value)}), S_OK);
+  ASSERT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), Ui4Ref(&value)}), S_OK);
   ASSERT_EQ(value, 1u);
   const std::vector<DWORD> former = server_.Processes();
   ASSERT_EQ(former.size(), 1u);
@@ -67,7 +67,7 @@ TEST_F(AcpiSimLifetime, RegisteringAnotherCopyEndsTheServersOfTheFormer) {
   other.WriteProfile("[Items]\r\n7=2\r\n");
   ASSERT_EQ(other.Run("/RegServer"), 0);
   EXPECT_TRUE(WaitForProcessEnd(former[0]));
-  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), ByRefUi4(&value)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), Ui4Ref(&value)}), S_OK);
   EXPECT_EQ(value, 2u);
 }
 

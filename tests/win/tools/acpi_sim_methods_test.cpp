@@ -28,10 +28,10 @@ TEST_F(AcpiSimMachine, WithoutAProfileItIsAFanControlMachine) {
   EXPECT_EQ(Bytes(bytes.begin() + 44, bytes.end()), Bytes(4096 - 44, 0));
 
   ULONG value = 0xDEADBEEF;
-  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), ByRefUi4(&value)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItem", {Ui4(7), Ui4Ref(&value)}), S_OK);
   EXPECT_EQ(value, 0u);
   value = 0xDEADBEEF;
-  EXPECT_EQ(CallSim(L"iAcpiGetItemEx", {Ui4(7), Ui4(1), ByRefUi4(&value)}), S_OK);
+  EXPECT_EQ(CallSim(L"iAcpiGetItemEx", {Ui4(7), Ui4(1), Ui4Ref(&value)}), S_OK);
   EXPECT_EQ(value, 0u);
   EXPECT_EQ(CallSim(L"iAcpiInit", {}), S_OK);
   EXPECT_EQ(CallSim(L"iAcpiSetItem", {Ui4(1), Ui4(2), Ui4(3)}), S_OK);
@@ -69,7 +69,7 @@ TEST_F(AcpiSimMachine, FeatureWordAndItemsComeFromTheProfile) {
     ULONG value = 0xDEADBEEF;
     std::vector<VARIANT> args = {Ui4(c.item)};
     if (std::wstring(c.method) == L"iAcpiGetItemEx") args.push_back(Ui4(5));
-    args.push_back(ByRefUi4(&value));
+    args.push_back(Ui4Ref(&value));
     EXPECT_EQ(CallSim(c.method, args), S_OK);
     EXPECT_EQ(value, c.expected);
   }
@@ -188,8 +188,8 @@ TEST_F(AcpiSimFail, ValueMethodsDoTheirWorkThenFail) {
     const std::wstring method = c.method;
     ULONG value = 0xDEADBEEF;
     std::vector<VARIANT> args;
-    if (method == L"iAcpiGetItem") args = {Ui4(5), ByRefUi4(&value)};
-    if (method == L"iAcpiGetItemEx") args = {Ui4(5), Ui4(0), ByRefUi4(&value)};
+    if (method == L"iAcpiGetItem") args = {Ui4(5), Ui4Ref(&value)};
+    if (method == L"iAcpiGetItemEx") args = {Ui4(5), Ui4(0), Ui4Ref(&value)};
     if (method == L"iAcpiSetItem") args = {Ui4(5), Ui4(0), Ui4(0)};
     EXPECT_EQ(CallSim(c.method, args), c.result);
     // The stored value travels back with the failure, as the callers expect.

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/acpi-sim/parse_hex_bytes.h"
-#include "tools/acpi-sim/parse_profile_number.h"
+#include "tools/acpi-sim/sim_profile.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ TEST(AcpiSimProfileValues, HexBytesArePairsWithBlanksBetween) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.text + "\"");
     Bytes bytes = {0x99};
-    EXPECT_EQ(ParseHexBytes(c.text, &bytes), c.valid);
+    EXPECT_EQ(ParseProfileBytes(c.text, &bytes), c.valid);
     EXPECT_EQ(bytes, c.valid ? c.bytes : Bytes{0x99}) << "a refused text leaves the bytes alone";
   }
 }

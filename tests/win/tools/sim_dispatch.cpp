@@ -36,30 +36,6 @@ std::vector<std::uint8_t> ByteHolder::Bytes() const {
   return bytes;
 }
 
-VARIANT Ui4(ULONG value) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_UI4;
-  v.ulVal = value;
-  return v;
-}
-
-VARIANT ByRefUi4(ULONG* value) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_BYREF | VT_UI4;
-  v.pulVal = value;
-  return v;
-}
-
-VARIANT ByRefVariant(VARIANT* holder) {
-  VARIANT v;
-  ::VariantInit(&v);
-  v.vt = VT_BYREF | VT_VARIANT;
-  v.pvarVal = holder;
-  return v;
-}
-
 HRESULT CreateSimObject(Microsoft::WRL::ComPtr<IDispatch>* object) {
   CLSID clsid = {};
   HRESULT hr = ::CLSIDFromProgID(L"tavriCom.axdata", &clsid);
@@ -98,8 +74,8 @@ HRESULT CallBufferMethod(const wchar_t* method, ByteHolder* holder, ULONG* lengt
   } else if (name == L"iAcpiGGrp" || name == L"iAcpiCallMethod") {
     args = {Ui4(0x33)};
   }
-  args.push_back(ByRefVariant(holder->Get()));
-  args.push_back(ByRefUi4(length));
+  args.push_back(VariantRef(holder->Get()));
+  args.push_back(Ui4Ref(length));
   return CallSim(method, std::move(args));
 }
 

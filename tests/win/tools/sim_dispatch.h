@@ -11,6 +11,7 @@
 
 #include <oaidl.h>
 #include <oleauto.h>
+#include "acpi/acpi_automation.h"
 #include "base/win.h"
 
 namespace test {
@@ -32,9 +33,10 @@ class ByteHolder {
   VARIANT variant_;
 };
 
-VARIANT Ui4(ULONG value);
-VARIANT ByRefUi4(ULONG* value);
-VARIANT ByRefVariant(VARIANT* holder);
+// The argument VARIANTs, as the ACPI bridge makes them.
+using AcpiAutomation::Ui4;
+using AcpiAutomation::Ui4Ref;
+using AcpiAutomation::VariantRef;
 
 // A new server object, as CoCreateInstance gives it for the ProgID.
 HRESULT CreateSimObject(Microsoft::WRL::ComPtr<IDispatch>* object);

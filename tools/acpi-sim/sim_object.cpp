@@ -1,14 +1,16 @@
-#include "tools/acpi-sim/acpi_sim_object.h"
+#include "tools/acpi-sim/sim_object.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <optional>
+#include <vector>
 
-#include "tools/acpi-sim/answer_buffer_method.h"
-#include "tools/acpi-sim/append_journal_line.h"
-#include "tools/acpi-sim/describe_call.h"
-#include "tools/acpi-sim/server_lifetime.h"
+#include "tools/acpi-sim/journal.h"
+#include "tools/acpi-sim/local_server.h"
 #include "tools/acpi-sim/sim_ids.h"
-#include "tools/acpi-sim/sim_method.h"
+#include "tools/acpi-sim/sim_methods.h"
 #include "tools/acpi-sim/sim_profile.h"
 
 namespace {
@@ -25,6 +27,85 @@ bool ArgumentMatches(SimArg kind, const VARIANTARG& arg) {
     }
   }
   return false;
+}
+
+HRESULT ReadArray(SAFEARRAY* array, std::uint8_t* bytes, std::size_t count) {
+  void* data = nullptr;
+  HRESULT hr = ::SafeArrayAccessData(array, &data);
+  if (FAILED(hr)) return hr;
+  if (count > 0) std::memcpy(bytes, data, count);
+  return ::SafeArrayUnaccessData(array);
+}
+
+HRESULT WriteArray(SAFEARRAY* array, const std::uint8_t* bytes, std::size_t count) {
+  void* data = nullptr;
+  HRESULT hr = ::SafeArrayAccessData(array, &data);
+  if (FAILED(hr)) return hr;
+  if (count > 0) std::memcpy(data, bytes, count);
+  return ::SafeArrayUnaccessData(array);
+}
+
+// Answers a buffer method as the profile says: the reply (the request
+// itself unless the profile gives one) goes into the holder in the way its
+// Array mode says, and the reply's length into *length. holder holds a
+// one-dimensional VT_I1 array.
+HRESULT AnswerBufferMethod(const SimMethod& method, VARIANT* holder, ULONG* length, const SimProfile& profile) {
+  SAFEARRAY* array = holder->parray;
+  const ULONG capacity = array->rgsabound[0].cElements;
+  // The length counts request bytes in the array; more than it holds is a
+  // broken request, not something to read past.
+  if (*length > capacity) return E_INVALIDARG;
+
+  std::optional<std::vector<std::uint8_t>> reply;
+  std::optional<std::uint32_t> replyLength;
+  ArrayMode mode = ArrayMode::kInPlace;
+  if (!profile.Bytes(method.replySection, "Reply", &reply) ||
+      !profile.Number(method.replySection, "Length", &replyLength) || !profile.Mode(method.name, "Array", &mode)) {
+    return kBadProfileResult;
+  }
+  if (!reply && std::strcmp(method.name, "iAcpiMbif") == 0) {
+    std::optional<std::uint32_t> featureWord;
+    if (!profile.Number("Mbif", "FeatureWord", &featureWord)) return kBadProfileResult;
+    reply = BuildMbifReply(featureWord.value_or(kDefaultFeatureWord));
+  }
+
+  // Without a reply the method echoes the request and keeps its length.
+  ULONG answerLength = replyLength ? *replyLength : reply ? static_cast<ULONG>(reply->size()) : *length;
+  if (!reply) {
+    reply.emplace(capacity);
+    HRESULT hr = ReadArray(array, reply->data(), capacity);
+    if (FAILED(hr)) return hr;
+  }
+
+  switch (mode) {
+    case ArrayMode::kInPlace: {
+      HRESULT hr = WriteArray(array, reply->data(), std::min<std::size_t>(reply->size(), capacity));
+      if (FAILED(hr)) return hr;
+      break;
+    }
+    case ArrayMode::kReplace: {
+      SAFEARRAY* fresh = ::SafeArrayCreateVector(VT_I1, 0, static_cast<ULONG>(reply->size()));
+      if (fresh == nullptr) return E_OUTOFMEMORY;
+      HRESULT hr = WriteArray(fresh, reply->data(), reply->size());
+      if (SUCCEEDED(hr)) hr = ::VariantClear(holder);
+      if (FAILED(hr)) {
+        ::SafeArrayDestroy(fresh);
+        return hr;
+      }
+      holder->vt = VT_ARRAY | VT_I1;
+      holder->parray = fresh;
+      break;
+    }
+    case ArrayMode::kNone: {
+      HRESULT hr = ::VariantClear(holder);
+      if (FAILED(hr)) return hr;
+      holder->vt = VT_I4;
+      holder->lVal = 0;
+      break;
+    }
+  }
+  *length = answerLength;
+  return S_OK;
 }
 
 }  // namespace

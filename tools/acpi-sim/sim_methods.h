@@ -1,6 +1,12 @@
 #pragma once
 
+// The server's nine methods as data: their names, DISPIDs and arguments,
+// what each does besides answering, and the machine-information reply.
+// Pure (no <windows.h>).
+
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // The kinds of argument the server's methods take.
 enum class SimArg {
@@ -31,3 +37,20 @@ struct SimMethod {
 const SimMethod* FindSimMethodByName(const wchar_t* name);
 // The method of that DISPID; null if none.
 const SimMethod* FindSimMethodById(std::int32_t dispid);
+
+// Whether text spells name, ignoring the case of ASCII letters. Names of
+// options, profile words and automation members compare this way.
+bool SameAsciiName(const std::string& text, const char* name);
+bool SameAsciiName(const wchar_t* text, const char* name);
+
+// The feature word of a machine without a profile: one that has the
+// fan-control feature (bits 8 to 15 at 3).
+constexpr std::uint32_t kDefaultFeatureWord = 0x00000302;
+
+// The "MBIF" signature that opens every reply this server builds.
+constexpr std::uint8_t kMbifSignature[4] = {'M', 'B', 'I', 'F'};
+
+// The machine-information reply of a fan-control machine: the signature,
+// a record count of 3, then three records (id, length 4, value, 4 bytes of
+// rest) whose values are 1, 2 and the feature word; 44 bytes, little-endian.
+std::vector<std::uint8_t> BuildMbifReply(std::uint32_t featureWord);
