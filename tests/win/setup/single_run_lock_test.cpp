@@ -94,6 +94,14 @@ class FakeNamespaces {
     return "unknown handle";
   }
 
+  // Counts one planned failure down; true, with the error set, while one was left.
+  static bool Fails(int& planned, DWORD error) {
+    if (planned <= 0) return false;
+    --planned;
+    ::SetLastError(error);
+    return true;
+  }
+
   static HANDLE WINAPI CreateBoundary(LPCWSTR name, ULONG flags) {
     current_->Record("CreateBoundaryDescriptorW " + Narrow(name) + " " + std::to_string(flags));
     return kBoundary;
@@ -122,21 +130,13 @@ class FakeNamespaces {
       ::SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;
     }
-    if (current_->alreadyThere > 0) {
-      --current_->alreadyThere;
-      ::SetLastError(ERROR_ALREADY_EXISTS);
-      return nullptr;
-    }
+    if (Fails(current_->alreadyThere, ERROR_ALREADY_EXISTS)) return nullptr;
     ++current_->open_;
     return kNamespace;
   }
   static HANDLE WINAPI Open(LPVOID boundary, LPCWSTR alias) {
     current_->Record("OpenPrivateNamespaceW " + Name(boundary) + " " + Narrow(alias));
-    if (current_->vanishing > 0) {
-      --current_->vanishing;
-      ::SetLastError(ERROR_PATH_NOT_FOUND);
-      return nullptr;
-    }
+    if (Fails(current_->vanishing, ERROR_PATH_NOT_FOUND)) return nullptr;
     ++current_->open_;
     return kNamespace;
   }
