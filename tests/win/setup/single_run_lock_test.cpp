@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,10 +19,9 @@ namespace {
 
 constexpr char kMutexName[] = "Global\\Korven.Ventaro.Setup";
 
-// Wine has no private namespaces, so these run on the global name.
-TEST(SingleRunLock, WaitsForTheRunBeforeIt) {
-  ScopedHandle other(::CreateMutexA(nullptr, TRUE, kMutexName));  // another run holds it
-  ASSERT_TRUE(other.IsValid());
+// Starts a second run while the first holds the lock: it stays blocked
+// until `letGo` ends the first, then holds the lock itself.
+void ExpectASecondRunToWaitUntil(const std::function<void()>& letGo) {
   ScopedHandle entered(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   std::atomic<bool> acquired{false};
   std::thread second([&acquired, event = entered.Get()] {
@@ -29,12 +29,18 @@ TEST(SingleRunLock, WaitsForTheRunBeforeIt) {
     acquired = lock.Held();
     ::SetEvent(event);
   });
-  // The second run stays blocked while the first holds the lock.
   EXPECT_EQ(::WaitForSingleObject(entered.Get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_FALSE(acquired);
-  ::ReleaseMutex(other.Get());
+  letGo();
   second.join();
   EXPECT_TRUE(acquired);
+}
+
+// Wine has no private namespaces, so these run on the global name.
+TEST(SingleRunLock, WaitsForTheRunBeforeIt) {
+  ScopedHandle other(::CreateMutexA(nullptr, TRUE, kMutexName));  // another run holds it
+  ASSERT_TRUE(other.IsValid());
+  ExpectASecondRunToWaitUntil([&other] { ::ReleaseMutex(other.Get()); });
 }
 
 TEST(SingleRunLock, ALockLeftByARunThatDiedIsTaken) {
@@ -254,18 +260,7 @@ TEST(SingleRunLock, InTheNamespaceTooASecondRunWaitsForTheFirst) {
   std::optional<SingleRunLock> first;
   first.emplace();
   ASSERT_TRUE(first->Held());
-  ScopedHandle entered(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  std::atomic<bool> acquired{false};
-  std::thread second([&acquired, event = entered.Get()] {
-    SingleRunLock lock;
-    acquired = lock.Held();
-    ::SetEvent(event);
-  });
-  EXPECT_EQ(::WaitForSingleObject(entered.Get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
-  EXPECT_FALSE(acquired);
-  first.reset();
-  second.join();
-  EXPECT_TRUE(acquired);
+  ExpectASecondRunToWaitUntil([&first] { first.reset(); });
 }
 
 }  // namespace
