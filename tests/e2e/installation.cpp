@@ -35,8 +35,18 @@ test::Process Start(const std::string& commandLine, const std::map<std::string, 
 }
 
 // Its exit code once it has ended; ~0u when it did not start.
+// Longer than any whole run takes here. Wine's COM has been seen to deadlock
+// a server on the release of its last object, and with it the installer
+// waiting for that release, which holds the single-run lock: killed, it lets
+// the lock go, so that one failed test does not hold up every later run.
+constexpr DWORD kLongestRunMs = 150000;
+
 DWORD WaitForExit(const test::Process& process) {
-  process.Wait();
+  if (!process.Wait(kLongestRunMs)) {
+    ADD_FAILURE() << "a process did not end within " << kLongestRunMs / 1000 << " s: killed";
+    process.Kill();
+    process.Wait();
+  }
   return process.ExitCode();
 }
 
